@@ -1,0 +1,45 @@
+#include "config/build_config.h"
+
+namespace setup {
+
+namespace {
+
+const BuildConfig multiSetup{
+    Program::MultiSetup,
+    "multisetup",
+    450,
+    {{
+        {"Serial port", "The program will select a available serial port during instalation"},
+        {"USB port", "The program will select a available USB port automatically"},
+        {"Parallel port", "The program will prompt you to select a parallel port before install"},
+        {"TCP/IP port", "The program will prompt you to create a TCP/IP port or configure"},
+    }},
+    "Current Systems is ",
+    {nullptr, "Microsoft Windows 95 ", "Microsoft Windows 98 ", "Microsoft Windows Me ", "Microsoft Windows NT ",
+     "Microsoft Windows 2000 ", "Microsoft Windows XP ", "Microsoft Windows 2003 ", "Microsoft Windows vista ",
+     "Microsoft Windows 7 ", "Microsoft Windows 8 ", "Microsoft Windows 10 ", nullptr},
+};
+
+const BuildConfig soloSetup{
+    Program::SoloSetup,
+    "solosetup",
+    525,
+    {{
+        {"Serial port", "The program will select a available serial port during installation"},
+        {"USB port", "The program will select a available USB port automatically"},
+        {"Parallel port", "The program will prompt you to select a parallel port during installation"},
+        {"TCP/IP port", "The program will prompt you to create a TCP/IP port or configure"},
+    }},
+    "Current System is ",
+    {nullptr, "Microsoft Windows 95 ", "Microsoft Windows 98 ", "Microsoft Windows Me ", "Microsoft Windows NT ",
+     "Microsoft Windows 2000 ", "Microsoft Windows XP ", "Microsoft Windows 2003 ", "Microsoft Windows Vista ",
+     "Microsoft Windows 7 ", "Microsoft Windows 8 ", "Microsoft Windows 8.1 ", "Microsoft Windows 10 "},
+};
+
+}  // namespace
+
+const BuildConfig& buildConfig(Program program) {
+    return program == Program::SoloSetup ? soloSetup : multiSetup;
+}
+
+}  // namespace setup

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "config/program.h"
+
+namespace setup {
+
+// One row of the port-type list.
+struct PortTypeRow {
+    const char* port;
+    const char* description;
+};
+
+// Everything that tells the two programs apart, fixed when a program is built. Texts stand
+// exactly as the program shows them.
+struct BuildConfig {
+    Program program;
+    const char* programName;
+    // Port-type list: the "Description" column's width and the four rows.
+    int descriptionColumnWidth;
+    std::array<PortTypeRow, 4> portTypeRows;
+    // OS probe: the prefix of the status text and the name of each OS code (index = code;
+    // codes without a name are null).
+    const char* systemPrefix;
+    std::array<const char*, 13> osNames;
+};
+
+const BuildConfig& buildConfig(Program program);
+
+// Texts the same in both programs.
+namespace text {
+constexpr const char* readingDriverFile = "Reading driver file...";
+constexpr const char* serviceStatusUnknown = "Service status is unknown";
+constexpr const char* finishCaption = "&Finish";
+constexpr const char* portColumn = "Port";
+constexpr const char* descriptionColumn = "Description";
+constexpr const char* noPrinterChosen =
+    "No printer is chosen.\r\n\r\nThe driver list is empty: the driver package DriverData.Drv was not found beside "
+    "the program or could not be unpacked.\r\nPlace DriverData.Drv and 7-zip32.dll in the current folder and "
+    "start the program again.";
+constexpr const char* noDriverForPrinter = "The printer \"%s\" has no driver in this package (driver index %d).";
+// Shown when a service does not reach a state in time: service name, state, seconds.
+constexpr const char* serviceTimedOut = "The service %s did not reach the state %s within %d seconds.";
+}  // namespace text
+
+constexpr int portColumnWidth = 110;
+constexpr const char* updateMessageName = "MyUpdateData";
+constexpr const char* archiverDllName = "7-zip32.dll";
+constexpr const char* packageFileName = "DriverData.Drv";
+constexpr const char* driverNameFile = "C:\\DriverName.cfg";
+
+}  // namespace setup

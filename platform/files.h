@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/result.h"
+
+namespace setup {
+
+constexpr std::uint32_t fileAttributeDirectory = 0x10;
+
+struct FoundFile {
+    std::string name;  // as FindFirstFileA / FindNextFileA give it, "." and ".." included
+    std::uint32_t attributes = 0;
+};
+
+// Files, folders and profile (INI) files, with Windows' path rules: both slashes separate,
+// names compare without regard to case, "C:\" is the root of drive C.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // GetCurrentDirectoryA into a buffer of the given size; empty when it does not fit.
+    virtual std::string currentDirectory(std::uint32_t bufferSize) = 0;
+    virtual std::optional<std::uint32_t> attributes(const std::string& path) = 0;  // GetFileAttributesA
+    // FindFirstFileA / FindNextFileA / FindClose over a pattern such as "c:\Ticket//*.*".
+    virtual Result<std::vector<FoundFile>> findFiles(const std::string& pattern) = 0;
+    virtual bool deleteFile(const std::string& path) = 0;       // DeleteFileA
+    virtual bool removeDirectory(const std::string& path) = 0;  // RemoveDirectoryA
+
+    // GetPrivateProfileSectionNamesA into a zeroed buffer of bufferSize bytes; returns the
+    // whole buffer as the call leaves it (names, each followed by NUL, then one more NUL;
+    // truncated by the function's own rules when it does not fit).
+    virtual std::string profileSectionNames(const std::string& file, std::uint32_t bufferSize) = 0;
+    // GetPrivateProfileStringA with an empty default: the value, cut to bufferSize - 1 bytes.
+    virtual std::string profileString(const std::string& file, const std::string& section, const std::string& key,
+                                      std::uint32_t bufferSize) = 0;
+};
+
+}  // namespace setup

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/result.h"
+
+namespace setup {
+
+// Service states as the service control manager reports them.
+enum class ServiceState : std::uint32_t {
+    Stopped = 1,
+    StartPending = 2,
+    StopPending = 3,
+    Running = 4,
+    ContinuePending = 5,
+    PausePending = 6,
+    Paused = 7,
+};
+
+// The service control manager: OpenSCManagerA on the local "ServicesActive" database with
+// full access, OpenServiceA with full access, QueryServiceStatus, StartServiceA,
+// ControlService(SERVICE_CONTROL_STOP) and CloseServiceHandle.
+class ServiceControl {
+public:
+    virtual ~ServiceControl() = default;
+    virtual Result<Handle> openManager() = 0;
+    virtual Result<Handle> openService(Handle manager, const std::string& name) = 0;
+    virtual Result<ServiceState> queryStatus(Handle service) = 0;
+    virtual bool start(Handle service) = 0;
+    virtual bool stop(Handle service) = 0;
+    virtual void close(Handle handle) = 0;
+};
+
+}  // namespace setup

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/result.h"
+
+namespace setup {
+
+// What GetVersionExA fills in.
+struct OsVersion {
+    std::uint32_t major = 0;
+    std::uint32_t minor = 0;
+    std::uint32_t build = 0;
+    std::uint32_t platformId = 0;
+};
+
+constexpr std::uint32_t osVersionInfoExSize = 156;  // OSVERSIONINFOEXA
+constexpr std::uint32_t osVersionInfoSize = 148;    // OSVERSIONINFOA
+
+// A started worker thread.
+class WorkerThread {
+public:
+    virtual ~WorkerThread() = default;
+    virtual bool finished() = 0;
+};
+
+// Process-wide facts and services of the system.
+class System {
+public:
+    virtual ~System() = default;
+    // GetVersionExA with a record whose size field says recordSize; nothing when it fails.
+    virtual std::optional<OsVersion> versionEx(std::uint32_t recordSize) = 0;
+    // IsWow64Process on the current process, looked up in kernel32; nothing when kernel32
+    // does not export it or the call fails.
+    virtual std::optional<bool> isWow64Process() = 0;
+    virtual void sleep(std::uint32_t milliseconds) = 0;
+    // The program's title: its file name without the extension.
+    virtual std::string programTitle() = 0;
+    // CreateThread with default security and stack size, running at once.
+    virtual std::unique_ptr<WorkerThread> startThread(std::function<void()> body) = 0;
+};
+
+}  // namespace setup
