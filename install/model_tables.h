@@ -110,7 +110,8 @@ struct PackageFile {
     bool operator==(const PackageFile&) const = default;
 };
 
-// Every driver file the engines of one program can copy, for both bitnesses, each once.
+// Every file named by one program's tables, in its package folder, each once: what the
+// driver package must hold for the engines of that program, for both bitnesses.
 std::vector<PackageFile> packageFiles(Program program);
 
 }  // namespace setup
