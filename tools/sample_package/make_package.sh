@@ -17,8 +17,10 @@ dist=$(cd "$2" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-i686-w64-mingw32-gcc -shared -O2 -s -o "$work/sample32.dll" "$here/sample_dll.c"
-x86_64-w64-mingw32-gcc -shared -O2 -s -o "$work/sample64.dll" "$here/sample_dll.c"
+# --kill-at exports the monitor entry point undecorated, as the spooler looks it up.
+dll_flags="-shared -O2 -s -Wall -Wextra -Wl,--kill-at"
+i686-w64-mingw32-gcc $dll_flags -o "$work/sample32.dll" "$here/sample_dll.c"
+x86_64-w64-mingw32-gcc $dll_flags -o "$work/sample64.dll" "$here/sample_dll.c"
 
 cmake --build "$build" --target make_sample_package
 generator="$build/tools/sample_package/make_sample_package"
