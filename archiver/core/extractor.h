@@ -1,0 +1,35 @@
+// Extracts a whole archive into a sink: checks every name first, then streams each folder
+// into its files, verifying CRCs before a file gets its final name.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "archiver/core/output_sink.h"
+#include "archiver/core/streams.h"
+
+namespace archiver {
+
+struct ProgressInfo {
+    const std::string& path;  // relative path as it will be written ('/'-separated, UTF-8)
+    uint64_t size;            // unpacked size
+    uint64_t packed_size;     // the file's share of its folder's packed size
+};
+// Called once per entry before it is written; returning false stops the extraction.
+using ProgressCallback = std::function<bool(const ProgressInfo&)>;
+
+struct ExtractOptions {
+    bool keep_paths = true;  // "x"; false for "e" (every file straight into the destination)
+    bool overwrite = true;   // "-y"; without it an existing file stops the extraction
+};
+
+struct ExtractSummary {
+    uint64_t files = 0;
+    uint64_t folders = 0;
+    uint64_t bytes = 0;
+};
+
+ExtractSummary extract_archive(ArchiveSource& source, OutputSink& sink, const ExtractOptions& options,
+                               const ProgressCallback& progress);
+
+}  // namespace archiver
