@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -90,8 +92,11 @@ public:
     SerialSettings serialSettings;
     int probeIndex = 0;
     ArchiveLibrary archiveLibrary;
+    // The port kind the last port enumeration preselected.
+    int preferredPortKind = portKindUsb;
 
 private:
+    void refuseInstall(const std::string& message);
     void fillPortTypeList();
     void prepare();
     std::optional<int> selectedPortKind();
@@ -104,6 +109,7 @@ private:
     InstallEngines& engines_;
     std::unique_ptr<WorkerThread> preparation_;
     std::atomic<bool> closing_{false};
+    std::mutex statusLock_;
 };
 
 }  // namespace setup

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/archiver_dll.h"
+#include "platform/files.h"
 #include "platform/system.h"
 
 namespace setup {
@@ -10,7 +11,7 @@ namespace setup {
 // The archiver DLL, loaded only for as long as the package is unpacked.
 class ArchiveLibrary {
 public:
-    ArchiveLibrary(ArchiverDll& dll, System& system) : dll_(dll), system_(system) {}
+    ArchiveLibrary(ArchiverDll& dll, FileSystem& files, System& system) : dll_(dll), files_(files), system_(system) {}
     ~ArchiveLibrary() { Unload(); }
     ArchiveLibrary(const ArchiveLibrary&) = delete;
     ArchiveLibrary& operator=(const ArchiveLibrary&) = delete;
@@ -27,9 +28,15 @@ public:
 
     // What the archiver returns in place of a call that ended by an exception.
     static constexpr int raisedResult = 100;
+    // The command line the archiver gets: extract with folders, yes to every question,
+    // into the destination, without its own progress window.
+    static std::string commandLine(const std::string& archivePath, const std::string& destination);
+    static constexpr std::size_t commandLineBufferSize = 1024;
+    static constexpr std::uint32_t outputBufferSize = 16384;
 
 private:
     ArchiverDll& dll_;
+    FileSystem& files_;
     System& system_;
     Handle module_ = 0;
     EntryPoint sevenZip_ = 0;

@@ -10,6 +10,7 @@
 namespace setup {
 
 constexpr std::uint32_t fileAttributeDirectory = 0x10;
+constexpr std::uint32_t fileAttributeReparsePoint = 0x400;
 
 struct FoundFile {
     std::string name;  // as FindFirstFileA / FindNextFileA give it, "." and ".." included

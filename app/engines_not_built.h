@@ -1,0 +1,15 @@
+#pragma once
+
+#include "app/install_engines.h"
+
+namespace setup {
+
+// Stands in for the driver installation engines until they exist: it says plainly that
+// the chosen driver cannot be installed by this build and leaves Install usable.
+class EnginesNotBuilt : public InstallEngines {
+public:
+    void installReceipt(MainDialog& dialog) override;
+    void installLabel(MainDialog& dialog) override;
+};
+
+}  // namespace setup

@@ -1,0 +1,208 @@
+#include "app/main_dialog.h"
+
+#include <cstdio>
+
+#include "install/model_tables.h"
+#include "package/driver_name_list.h"
+#include "package/package_files.h"
+#include "probe/os_probe.h"
+#include "probe/port_enumeration.h"
+#include "probe/service_control.h"
+
+namespace setup {
+
+namespace {
+constexpr std::uintptr_t probeTimer = 1;
+}  // namespace
+
+void PortLists::clear() {
+    all.clear();
+    usb.clear();
+    serial.clear();
+    parallel.clear();
+    tcpIp.clear();
+}
+
+const std::vector<std::string>* PortLists::ofKind(int portKind) const {
+    switch (portKind) {
+        case portKindSerial: return &serial;
+        case portKindUsb: return &usb;
+        case portKindParallel: return &parallel;
+        case portKindTcpIp: return &tcpIp;
+        default: return nullptr;
+    }
+}
+
+MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow& window, InstallEngines& engines)
+    : archiveLibrary(platform.archiver, platform.files, platform.system),
+      platform_(platform),
+      config_(config),
+      window_(window),
+      engines_(engines) {}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::statusStep(const std::string& text) {
+    {
+        std::lock_guard<std::mutex> lock(statusLock_);
+        statusText = text;
+    }
+    refresh();
+}
+
+void MainDialog::refresh() {
+    window_.sendUpdateData(0);
+}
+
+int MainDialog::onUpdateData(std::intptr_t wParam) {
+    std::lock_guard<std::mutex> lock(statusLock_);
+    if (wParam == 0) {
+        window_.setStatusLine(statusText);
+        window_.setDefaultPrinterBox(setDefaultPrinter != 0);
+    } else {
+        setDefaultPrinter = window_.defaultPrinterBox() ? 1 : 0;
+        statusText = window_.statusLine();
+    }
+    return 1;
+}
+
+bool MainDialog::onInitDialog() {
+    onUpdateData(0);
+    portNumber = 0;
+    serialSettings.parity = 'N';
+    serialSettings.dataBits = 8;
+    serialSettings.stopBits = 1;
+    serialSettings.eventMask = 3;
+    probeIndex = 0;
+    answered = 0;
+    groupSizes = {receiptGroupSizes[0], receiptGroupSizes[1], receiptGroupSizes[2], receiptGroupSizes[3]};
+    fillPortTypeList();
+    refresh();
+    preparation_ = platform_.system.startThread([this] { prepare(); });
+    return true;
+}
+
+void MainDialog::fillPortTypeList() {
+    window_.portListDeleteAllItems();
+    for (int columns = window_.portListColumnCount(); columns > 0; --columns) window_.portListDeleteColumn(0);
+    window_.setPortListExtendedStyle((window_.portListExtendedStyle() & ~listViewTrackSelect) |
+                                     listViewGridLinesFullRowSelect);
+    window_.portListInsertColumn(0, text::portColumn, portColumnWidth);
+    window_.portListInsertColumn(1, text::descriptionColumn, config_.descriptionColumnWidth);
+    for (int row = 0; row < static_cast<int>(config_.portTypeRows.size()); ++row) {
+        window_.portListInsertRow(row, config_.portTypeRows[row].port);
+        window_.portListSetText(row, 1, config_.portTypeRows[row].description);
+    }
+    window_.portListSelect(portKindSerial);
+}
+
+// The preparation thread: every step runs whatever the one before achieved; a dialog that
+// is closing skips what is left.
+void MainDialog::prepare() {
+    const std::function<void()> steps[] = {
+        [this] { controlService(*this, spoolerService, serviceStartIfStopped); },
+        [this] { enumeratePorts(*this); },
+        [this] { extractPackage(*this); },
+        [this] { fillDriverList(*this); },
+        [this] { probeOs(*this); },
+        [this] { window_.enableInstall(true); },
+    };
+    for (const auto& step : steps) {
+        if (closing()) return;
+        step();
+    }
+}
+
+void MainDialog::onDriverSelectionChanged() {
+    window_.setPrinterName(window_.driverListText());
+}
+
+void MainDialog::onSerialByte(int, int) {
+    answered = 1;
+}
+
+std::optional<int> MainDialog::selectedPortKind() {
+    for (int row = 0; row < window_.portListRowCount(); ++row)
+        if (window_.portListIsSelected(row)) return row;
+    return std::nullopt;
+}
+
+void MainDialog::choosePort() {
+    const std::vector<std::string>* list = ports.ofKind(*portKind);
+    if (list == nullptr) return;
+    // The flag follows the kind chosen at this press: a user who switches to a kind that
+    // has ports must get one of them.
+    portsFound = !list->empty();
+    if (portsFound) chosenPort = list->front();
+}
+
+std::optional<int> MainDialog::chooseDriverIndex() {
+    int selection = window_.driverListSelection();
+    std::string text = window_.driverListText();
+    std::optional<int> listed = driverIndexOf(readDriverNameSections(platform_.files, driverNameFile), text);
+    if (listed) return listed;
+    if (selection < 0) return std::nullopt;
+    return selection;
+}
+
+void MainDialog::onInstallClicked() {
+    onUpdateData(1);
+    if (window_.installCaption() == text::finishCaption) {
+        if (onUpdateData(1)) window_.endDialog(message_box::idOk);
+        return;
+    }
+    window_.enableInstall(false);
+
+    // No row selected: the kind of the last press, or at the first press the kind the port
+    // enumeration preselected.
+    if (std::optional<int> row = selectedPortKind())
+        portKind = row;
+    else if (!portKind)
+        portKind = preferredPortKind;
+    choosePort();
+
+    std::optional<int> index = chooseDriverIndex();
+    if (!index) return refuseInstall(text::noPrinterChosen);
+    driverIndex = index;
+    if (*driverIndex < 0 || *driverIndex >= driverCount) {
+        char message[512];
+        std::snprintf(message, sizeof message, text::noDriverForPrinter, window_.driverListText().c_str(),
+                      *driverIndex);
+        return refuseInstall(message);
+    }
+
+    if (*driverIndex < groupSizes.receiptCount())
+        engines_.installReceipt(*this);
+    else
+        engines_.installLabel(*this);
+    window_.enableCancel(false);
+    onUpdateData(0);
+}
+
+// Nothing can be installed for the current choice: say why and let the user try again.
+void MainDialog::refuseInstall(const std::string& message) {
+    window_.messageBox(message, "Error", message_box::ok | message_box::iconError);
+    window_.enableInstall(true);
+}
+
+void MainDialog::onCancel() {
+    window_.endDialog(message_box::idCancel);
+}
+
+void MainDialog::onClose() {
+    window_.endDialog(message_box::idCancel);
+}
+
+void MainDialog::onTimer(std::uintptr_t) {}
+
+void MainDialog::onDestroy() {
+    window_.killTimer(probeTimer);
+    // The preparation thread may still be unpacking: let it stop, so that the clean-up
+    // below removes everything it wrote.
+    closing_ = true;
+    if (preparation_ && !preparation_->finished()) window_.waitServing(*preparation_);
+    removePackage(platform_.files);
+    archiveLibrary.Unload();
+}
+
+}  // namespace setup

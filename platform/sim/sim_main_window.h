@@ -1,0 +1,137 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/main_window.h"
+
+namespace setup::sim {
+
+// A message box as the user saw it.
+struct ShownMessageBox {
+    std::string text;
+    std::string caption;
+    std::uint32_t style = 0;
+};
+
+// One row of the port-type list.
+struct PortRow {
+    std::vector<std::string> texts;
+    bool selected = false;
+};
+
+// The main dialog on a simulated desktop. It has a thread of its own that plays the
+// dialog's thread: window events run there, and other threads reach it synchronously, as
+// SendMessageA does. A scripted user answers message boxes.
+class SimMainWindow : public MainWindow {
+public:
+    SimMainWindow() = default;
+    ~SimMainWindow() override;
+
+    // Creates the dialog (WM_INITDIALOG on the dialog's thread) and runs it until it ends;
+    // then destroys it (WM_DESTROY) and the thread ends.
+    void open(MainWindowEvents& events);
+    // Connects the window to the program without creating it yet: what the program sends
+    // to it is handled at once on the caller's thread.
+    void attach(MainWindowEvents& events) { events_ = &events; }
+    // Runs an action on the dialog's thread and waits for it, as a user's click would be
+    // handled there.
+    void onDialogThread(const std::function<void()>& action);
+    void clickInstall() { onDialogThread([this] { events_->onInstallClicked(); }); }
+    void clickCancel() { onDialogThread([this] { events_->onCancel(); }); }
+    void clickCloseBox() { onDialogThread([this] { events_->onClose(); }); }
+    void chooseDriver(int index);
+    void choosePortRow(std::optional<int> row);
+    void tickDefaultPrinterBox(bool ticked);
+    // Waits until the condition holds (checked on the dialog's thread); false on timeout.
+    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Waits until the dialog was destroyed and its thread ended.
+    bool waitClosed(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+    // The user's answers to the next message boxes, in order; when none is left a box is
+    // answered with its first button.
+    std::deque<int> answers;
+
+    // What the user sees (read them on the test thread once the dialog is idle).
+    std::vector<std::string> statusHistory;
+    std::string status;
+    bool defaultPrinterTicked = false;
+    std::vector<std::string> driverList;
+    int driverSelection = -1;
+    std::string printerNameText;
+    std::vector<std::pair<std::string, int>> portColumns;
+    std::vector<PortRow> portRows;
+    std::uint32_t portListStyle = 0;
+    bool installEnabled = false;
+    std::string installText = "&Install";
+    bool cancelEnabled = true;
+    std::vector<int> progressHistory;
+    std::vector<ShownMessageBox> messageBoxes;
+    std::optional<int> endResult;
+    bool destroyed = false;
+    std::vector<std::pair<std::uintptr_t, std::uint32_t>> timersSet;
+    std::vector<std::uintptr_t> timersKilled;
+
+    // --- MainWindow ---
+    Handle window() override { return 0x7001; }
+    int sendUpdateData(std::intptr_t wParam) override;
+    void setStatusLine(const std::string& text) override;
+    std::string statusLine() override;
+    void setDefaultPrinterBox(bool ticked) override;
+    bool defaultPrinterBox() override;
+    void driverListReset() override;
+    void driverListAdd(const std::string& name) override;
+    void driverListSelect(int index) override;
+    int driverListSelection() override;
+    std::string driverListText() override;
+    void setPrinterName(const std::string& name) override;
+    std::string printerName() override;
+    void portListDeleteAllItems() override;
+    int portListColumnCount() override;
+    void portListDeleteColumn(int column) override;
+    std::uint32_t portListExtendedStyle() override;
+    void setPortListExtendedStyle(std::uint32_t style) override;
+    void portListInsertColumn(int column, const std::string& heading, int widthPixels) override;
+    void portListInsertRow(int row, const std::string& text) override;
+    void portListSetText(int row, int column, const std::string& text) override;
+    int portListRowCount() override;
+    void portListSelect(int row) override;
+    bool portListIsSelected(int row) override;
+    void enableInstall(bool enabled) override;
+    std::string installCaption() override;
+    void setInstallCaption(const std::string& caption) override;
+    void enableCancel(bool enabled) override;
+    void setProgress(int position) override;
+    int messageBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
+    void endDialog(int result) override;
+    void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) override;
+    void killTimer(std::uintptr_t timerId) override;
+    void waitServing(WorkerThread& worker) override;
+
+private:
+    // Runs a task on the dialog's thread; from the dialog's thread itself, at once.
+    void send(const std::function<void()>& task);
+    void runDialog();
+    bool onDialogThreadNow() const { return std::this_thread::get_id() == dialogThreadId_; }
+    // Runs queued tasks until the queue is empty (called on the dialog's thread).
+    bool serveOne(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds wait);
+
+    MainWindowEvents* events_ = nullptr;
+    std::thread thread_;
+    std::thread::id dialogThreadId_;
+    std::mutex queueLock_;
+    std::condition_variable queueChanged_;
+    std::deque<std::function<void()>> queue_;
+    bool ended_ = false;
+    bool closed_ = false;
+    std::recursive_mutex controls_;
+};
+
+}  // namespace setup::sim

@@ -1,0 +1,143 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace setup::sim {
+
+// A service of the simulated service control manager.
+struct SimService {
+    ServiceState state = ServiceState::Stopped;
+    int queriesToStart = 0;   // status queries that still say "start pending" after a start
+    int queriesToStop = 0;    // ... "stop pending" after a stop
+    bool canStart = true;     // false: a start leaves it stopped (stuck in start pending)
+};
+
+// How the simulated archiver DLL behaves.
+enum class ArchiverBehaviour { Unpack, Fail, Raise };
+
+// A simulated Windows machine: everything the program can reach through the platform seam,
+// modelled as Windows does it and recorded in a call log that tests read.
+class SimWindows : public ServiceControl, public Spooler, public Registry, public FileSystem, public System,
+                   public ArchiverDll {
+public:
+    // The machine's drives live below hostRoot: drive C is hostRoot/c.
+    explicit SimWindows(std::filesystem::path hostRoot);
+
+    Platform platform() { return Platform{*this, *this, *this, *this, *this, *this}; }
+
+    // --- the machine, as tests describe it ------------------------------------------------
+    std::map<std::string, SimService> services;  // by name as registered
+    bool administrator = true;                   // false: the service manager does not open
+    bool serviceQueryFails = false;
+
+    std::vector<PortInfo> ports;
+    bool enumPortsFails = false;
+
+    std::optional<OsVersion> version = OsVersion{6, 1, 7601, 2};
+    bool versionExAcceptsExRecord = true;  // false: only the plain record is understood
+    std::optional<bool> wow64 = true;      // nothing: kernel32 lacks IsWow64Process
+    std::string title = "multisetup";
+
+    std::string currentDir = "C:\\Program";
+    std::set<std::string> readOnlyFiles;  // Windows paths, compared without case
+
+    bool archiverPresent = true;
+    std::string archiverMissingEntry;  // an entry point the DLL does not export
+    ArchiverBehaviour archiverBehaviour = ArchiverBehaviour::Unpack;
+    int archiverFailure = 1;
+    std::map<std::string, std::string> archiveTree;  // relative Windows path -> content; "x\\" ends a folder
+    unsigned archiverMsPerFile = 0;                  // real time each file takes
+
+    // Adds a serial port to the serial device map and to the spooler.
+    void addSerialPort(const std::string& device, const std::string& com);
+    void setRegistryValue(RegistryRoot root, const std::string& path, const std::string& name,
+                          std::uint32_t type, const std::string& data);
+    std::optional<std::string> registryValue(RegistryRoot root, const std::string& path, const std::string& name);
+    void removeRegistryKey(RegistryRoot root, const std::string& path);
+
+    // Host path of a Windows path, resolving each component without regard to case.
+    std::filesystem::path hostPath(const std::string& windowsPath) const;
+    bool exists(const std::string& windowsPath) const;
+    void writeFile(const std::string& windowsPath, const std::string& content);
+
+    // --- what happened -----------------------------------------------------------------------
+    std::vector<std::string> log() const;
+    std::vector<std::string> logMatching(const std::string& prefix) const;
+    unsigned sleptMs() const;
+    int openHandles() const;
+
+    // --- ServiceControl ---------------------------------------------------------------------
+    Result<Handle> openManager() override;
+    Result<Handle> openService(Handle manager, const std::string& name) override;
+    Result<ServiceState> queryStatus(Handle service) override;
+    bool start(Handle service) override;
+    bool stop(Handle service) override;
+    void close(Handle handle) override;
+    // --- Spooler ----------------------------------------------------------------------------
+    Result<std::vector<PortInfo>> enumPorts() override;
+    // --- Registry ---------------------------------------------------------------------------
+    Result<Handle> openKey(RegistryRoot root, const std::string& path, RegistryAccess access) override;
+    Result<RegistryValue> enumValue(Handle key, std::uint32_t index, std::uint32_t nameCapacity,
+                                    std::uint32_t dataCapacity) override;
+    std::uint32_t setValue(Handle key, const std::string& name, std::uint32_t type, const std::string& data) override;
+    void closeKey(Handle key) override;
+    // --- FileSystem -------------------------------------------------------------------------
+    std::string currentDirectory(std::uint32_t bufferSize) override;
+    std::optional<std::uint32_t> attributes(const std::string& path) override;
+    Result<std::vector<FoundFile>> findFiles(const std::string& pattern) override;
+    bool deleteFile(const std::string& path) override;
+    bool removeDirectory(const std::string& path) override;
+    std::string profileSectionNames(const std::string& file, std::uint32_t bufferSize) override;
+    std::string profileString(const std::string& file, const std::string& section, const std::string& key,
+                              std::uint32_t bufferSize) override;
+    // --- System -----------------------------------------------------------------------------
+    std::optional<OsVersion> versionEx(std::uint32_t recordSize) override;
+    std::optional<bool> isWow64Process() override;
+    void sleep(std::uint32_t milliseconds) override;
+    std::string programTitle() override;
+    std::unique_ptr<WorkerThread> startThread(std::function<void()> body) override;
+    // --- ArchiverDll ------------------------------------------------------------------------
+    Handle load(const std::string& fileName) override;
+    void free(Handle module) override;
+    EntryPoint find(Handle module, const std::string& name) override;
+    ArchiverCall sevenZip(EntryPoint entry, Handle window, const std::string& commandLine, std::string& output,
+                          std::uint32_t outputSize) override;
+    bool setOwnerWindowEx(EntryPoint entry, Handle window, Progress progress) override;
+    bool killOwnerWindowEx(EntryPoint entry, Handle window) override;
+
+private:
+    struct OpenObject {
+        enum Kind { Manager, Service, Key, Module } kind;
+        std::string name;  // service name or registry key path
+    };
+    struct RegistryKey {
+        std::vector<RegistryValue> values;
+    };
+
+    void record(const std::string& entry);
+    Handle openObject(OpenObject object);
+    const OpenObject* object(Handle handle, OpenObject::Kind kind) const;
+    std::string registryKeyName(RegistryRoot root, const std::string& path) const;
+    std::filesystem::path resolve(const std::string& windowsPath, bool forCreation) const;
+    std::string extractTo(const std::string& destination, Progress& progress);
+
+    std::filesystem::path hostRoot_;
+    mutable std::recursive_mutex lock_;
+    std::vector<std::string> log_;
+    unsigned sleptMs_ = 0;
+    Handle nextHandle_ = 0x100;
+    std::map<Handle, OpenObject> open_;
+    std::map<std::string, RegistryKey> registry_;  // by lower-case full key name
+    Progress progress_;
+};
+
+}  // namespace setup::sim

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "config/program.h"
+#include "platform/system.h"
+
+namespace setup {
+
+class MainDialog;
+
+// The running Windows classified: 1 Windows 95 ... 11 Windows 10 (multisetup), with
+// Windows 8.1 as 11 and Windows 10 as 12 in solosetup; -1 when not recognised.
+int osCode(System& system, Program program);
+
+// Sets the 64-bit flag and shows the OS name and bitness in the status line.
+void probeOs(MainDialog& dialog);
+
+}  // namespace setup

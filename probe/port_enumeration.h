@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace setup {
+
+class MainDialog;
+
+// The ports the spooler's list is cut to.
+constexpr int maxEnumeratedPorts = 256;
+
+// The port description of TCP/IP ports, in English and as the Chinese system reports it.
+constexpr const char* tcpIpPortDescription = "Standard TCP/IP Port";
+constexpr const char* tcpIpPortDescriptionChinese =
+    "\xB1\xEA\xD7\xBC\x20\x54\x43\x50\x2F\x49\x50\x20\xB6\xCB\xBF\xDA";
+
+// Rebuilds the dialog's port lists from the serial device map and the spooler, selects the
+// likeliest port kind in the port-type list and shows the members.
+void enumeratePorts(MainDialog& dialog);
+
+}  // namespace setup

@@ -1,0 +1,123 @@
+#include "probe/service_control.h"
+
+#include <cstdio>
+
+#include "app/main_dialog.h"
+
+namespace setup {
+
+namespace {
+
+const char* stateName(ServiceState state) {
+    return state == ServiceState::Running ? "running" : "stopped";
+}
+
+// One run of the service control, with the handles it opened.
+class ServiceRun {
+public:
+    ServiceRun(MainDialog& dialog, const std::string& name) : dialog_(dialog), services_(dialog.platform().services), name_(name) {}
+
+    void run(int mode);
+
+private:
+    using Closer = std::function<void(Handle)>;
+    using Owned = UniqueHandle<Closer>;
+
+    Closer closer() { return [this](Handle h) { services_.close(h); }; }
+    void reportUnknown();
+    bool waitFor(ServiceState wanted);
+    void start();
+    void restart();
+
+    MainDialog& dialog_;
+    ServiceControl& services_;
+    std::string name_;
+    Handle manager_ = 0;
+    Handle service_ = 0;
+    ServiceState state_ = ServiceState::Stopped;
+};
+
+void ServiceRun::reportUnknown() {
+    dialog_.window().messageBox(text::serviceStatusUnknown, dialog_.platform().system.programTitle(),
+                                message_box::ok | message_box::iconInformation);
+}
+
+// Asks for the status until the service reports the wanted state. A service that is already
+// there is not asked again. Gives up when the time runs out, the status cannot be read or
+// the program is closing.
+bool ServiceRun::waitFor(ServiceState wanted) {
+    unsigned waited = 0;
+    while (state_ != wanted) {
+        if (dialog_.closing()) return false;
+        if (waited >= serviceWaitLimitMs) {
+            char message[256];
+            std::snprintf(message, sizeof message, text::serviceTimedOut, name_.c_str(), stateName(wanted),
+                          static_cast<int>(serviceWaitLimitMs / 1000));
+            dialog_.window().messageBox(message, dialog_.platform().system.programTitle(),
+                                        message_box::ok | message_box::iconError);
+            return false;
+        }
+        dialog_.platform().system.sleep(serviceQueryPauseMs);
+        waited += serviceQueryPauseMs;
+        Result<ServiceState> status = services_.queryStatus(service_);
+        if (!status) {
+            reportUnknown();
+            return false;
+        }
+        state_ = *status;
+    }
+    return true;
+}
+
+void ServiceRun::start() {
+    Result<Handle> second = services_.openService(manager_, name_);
+    if (!second) {
+        reportUnknown();
+        return;
+    }
+    Owned secondHandle(*second, closer());
+    services_.start(secondHandle.get());
+    waitFor(ServiceState::Running);
+}
+
+void ServiceRun::restart() {
+    Result<Handle> second = services_.openService(manager_, name_);
+    if (!second) {
+        reportUnknown();
+        return;
+    }
+    Owned secondHandle(*second, closer());
+    services_.stop(secondHandle.get());
+    if (!waitFor(ServiceState::Stopped)) return;
+    services_.start(secondHandle.get());
+    waitFor(ServiceState::Running);
+}
+
+void ServiceRun::run(int mode) {
+    // Without administrator rights the manager or the service does not open; nothing can
+    // be done with the service then.
+    Result<Handle> manager = services_.openManager();
+    if (!manager) return reportUnknown();
+    Owned managerHandle(*manager, closer());
+    Result<Handle> service = services_.openService(*manager, name_);
+    if (!service) return reportUnknown();
+    Owned serviceHandle(*service, closer());
+    Result<ServiceState> status = services_.queryStatus(*service);
+    if (!status) return reportUnknown();
+    manager_ = *manager;
+    service_ = *service;
+    state_ = *status;
+
+    if (state_ == ServiceState::Stopped)
+        start();
+    else if (mode != serviceStartIfStopped)
+        restart();
+}
+
+}  // namespace
+
+void controlService(MainDialog& dialog, const std::string& serviceName, int mode) {
+    ServiceRun(dialog, serviceName).run(mode);
+}
+
+}  // namespace setup

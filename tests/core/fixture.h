@@ -1,0 +1,66 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/main_dialog.h"
+#include "platform/sim/sim_main_window.h"
+#include "platform/sim/sim_windows.h"
+
+namespace setup::test {
+
+// Records which engine the Install handler chose, with the members it chose them with.
+struct EngineSpy : InstallEngines {
+    struct Call {
+        std::string engine;
+        int driverIndex;
+        int portKind;
+        std::string chosenPort;
+        bool portsFound;
+    };
+    std::vector<Call> calls;
+    void installReceipt(MainDialog& dialog) override { note("receipt", dialog); }
+    void installLabel(MainDialog& dialog) override { note("label", dialog); }
+
+private:
+    void note(const char* engine, MainDialog& dialog) {
+        calls.push_back({engine, dialog.driverIndex.value_or(-99), dialog.portKind.value_or(-99), dialog.chosenPort,
+                         dialog.portsFound});
+        // Like an engine that stopped at a cancelled port dialog: Install usable again.
+        dialog.window().enableInstall(true);
+    }
+};
+
+// A folder of its own for each test's simulated drives.
+struct TempRoot {
+    TempRoot();
+    ~TempRoot();
+    std::filesystem::path path;
+};
+
+// Builds DriverName.cfg text from sections of printer names ("" stands for no key).
+std::string driverNameFile(const std::vector<std::vector<std::string>>& sections);
+
+// A machine with the main dialog on it, its package beside the program.
+struct Desktop {
+    explicit Desktop(Program program = Program::MultiSetup);
+    ~Desktop();
+
+    // Puts DriverData.Drv in the current directory and lets the archiver unpack the given
+    // printer-name list and one driver file of each folder.
+    void providePackage(const std::string& driverNames);
+    // Opens the dialog and waits until preparation enabled Install.
+    void openAndPrepare();
+    void open();
+
+    TempRoot root;
+    sim::SimWindows machine;
+    sim::SimMainWindow window;
+    EngineSpy engines;
+    Platform platform;
+    MainDialog dialog;
+    bool opened = false;
+};
+
+}  // namespace setup::test
