@@ -1,0 +1,73 @@
+#include <windows.h>
+
+#include "platform/win32/win32_platform.h"
+
+namespace setup::win32 {
+
+namespace {
+
+// A thread made by CreateThread; the handle is kept only to tell when the thread has ended.
+class Win32WorkerThread : public WorkerThread {
+public:
+    explicit Win32WorkerThread(HANDLE thread) : thread_(thread) {}
+    ~Win32WorkerThread() override { CloseHandle(thread_); }
+    bool finished() override { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }
+
+private:
+    HANDLE thread_;
+};
+
+DWORD WINAPI runThreadBody(LPVOID parameter) {
+    std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
+    (*body)();
+    return 0;
+}
+
+using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+
+}  // namespace
+
+std::optional<OsVersion> Win32System::versionEx(std::uint32_t recordSize) {
+    // The record is always the larger one; the size field tells the system which one it is.
+    OSVERSIONINFOEXA record{};
+    record.dwOSVersionInfoSize = recordSize;
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&record))) return std::nullopt;
+    return OsVersion{record.dwMajorVersion, record.dwMinorVersion, record.dwBuildNumber, record.dwPlatformId};
+}
+
+std::optional<bool> Win32System::isWow64Process() {
+    // Looked up at run time: older systems do not export it.
+    HMODULE kernel = GetModuleHandleA("kernel32");
+    if (kernel == nullptr) return std::nullopt;
+    auto isWow64 = reinterpret_cast<IsWow64ProcessFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    if (isWow64 == nullptr) return std::nullopt;
+    BOOL wow64 = FALSE;
+    if (!isWow64(GetCurrentProcess(), &wow64)) return std::nullopt;
+    return wow64 != FALSE;
+}
+
+void Win32System::sleep(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+std::string Win32System::programTitle() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string title(path);
+    std::size_t folderEnd = title.find_last_of("\\/");
+    if (folderEnd != std::string::npos) title.erase(0, folderEnd + 1);
+    std::size_t extension = title.rfind('.');
+    if (extension != std::string::npos) title.erase(extension);
+    return title;
+}
+
+std::unique_ptr<WorkerThread> Win32System::startThread(std::function<void()> body) {
+    auto parameter = std::make_unique<std::function<void()>>(std::move(body));
+    HANDLE thread = CreateThread(nullptr, 0, runThreadBody, parameter.get(), 0, nullptr);
+    if (thread == nullptr) return nullptr;
+    parameter.release();  // the thread owns it now
+    return std::make_unique<Win32WorkerThread>(thread);
+}
+
+}  // namespace setup::win32

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/platform.h"
+
+namespace setup::win32 {
+
+// The seam's families on the real Windows API. Each operation is the named *A call plus the
+// conversion between its buffers and the seam's types; what the program makes of a result
+// is the core's business.
+
+class Win32ServiceControl : public ServiceControl {
+public:
+    Result<Handle> openManager() override;
+    Result<Handle> openService(Handle manager, const std::string& name) override;
+    Result<ServiceState> queryStatus(Handle service) override;
+    bool start(Handle service) override;
+    bool stop(Handle service) override;
+    void close(Handle handle) override;
+};
+
+class Win32Spooler : public Spooler {
+public:
+    Result<std::vector<PortInfo>> enumPorts() override;
+};
+
+class Win32Registry : public Registry {
+public:
+    Result<Handle> openKey(RegistryRoot root, const std::string& path, RegistryAccess access) override;
+    Result<RegistryValue> enumValue(Handle key, std::uint32_t index, std::uint32_t nameCapacity,
+                                    std::uint32_t dataCapacity) override;
+    std::uint32_t setValue(Handle key, const std::string& name, std::uint32_t type, const std::string& data) override;
+    void closeKey(Handle key) override;
+};
+
+class Win32FileSystem : public FileSystem {
+public:
+    std::string currentDirectory(std::uint32_t bufferSize) override;
+    std::optional<std::uint32_t> attributes(const std::string& path) override;
+    Result<std::vector<FoundFile>> findFiles(const std::string& pattern) override;
+    bool deleteFile(const std::string& path) override;
+    bool removeDirectory(const std::string& path) override;
+    std::string profileSectionNames(const std::string& file, std::uint32_t bufferSize) override;
+    std::string profileString(const std::string& file, const std::string& section, const std::string& key,
+                              std::uint32_t bufferSize) override;
+};
+
+class Win32System : public System {
+public:
+    std::optional<OsVersion> versionEx(std::uint32_t recordSize) override;
+    std::optional<bool> isWow64Process() override;
+    void sleep(std::uint32_t milliseconds) override;
+    std::string programTitle() override;
+    std::unique_ptr<WorkerThread> startThread(std::function<void()> body) override;
+};
+
+class Win32ArchiverDll : public ArchiverDll {
+public:
+    Handle load(const std::string& fileName) override;
+    void free(Handle module) override;
+    EntryPoint find(Handle module, const std::string& name) override;
+    ArchiverCall sevenZip(EntryPoint entry, Handle window, const std::string& commandLine, std::string& output,
+                          std::uint32_t outputSize) override;
+    bool setOwnerWindowEx(EntryPoint entry, Handle window, Progress progress) override;
+    bool killOwnerWindowEx(EntryPoint entry, Handle window) override;
+};
+
+// All families of the running Windows, for an entry point to hand to the core.
+class Win32Platform {
+public:
+    Platform platform() { return Platform{services_, spooler_, registry_, files_, system_, archiver_}; }
+
+private:
+    Win32ServiceControl services_;
+    Win32Spooler spooler_;
+    Win32Registry registry_;
+    Win32FileSystem files_;
+    Win32System system_;
+    Win32ArchiverDll archiver_;
+};
+
+}  // namespace setup::win32
