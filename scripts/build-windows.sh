@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs: the 32-bit deliverables into dist/ (build folder
+# build/win32), and the 64-bit test variant of the same sources into build/win64/dist for
+# the Wine suite on machines that cannot run 32-bit programs. Installs nothing.
+# Environment: WIN32_BUILD_DIR, WIN64_BUILD_DIR override the two build folders.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc)
+win32_build=${WIN32_BUILD_DIR:-build/win32}
+win64_build=${WIN64_BUILD_DIR:-build/win64}
+
+cmake -S . -B "$win32_build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$win32_build" -j"$jobs"
+
+cmake -S . -B "$win64_build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-mingw.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$win64_build" -j"$jobs"

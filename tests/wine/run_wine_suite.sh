@@ -1,0 +1,275 @@
+#!/usr/bin/env bash
+# run_wine_suite.sh <artifacts-dir>
+#
+# Runs multisetup.exe and solosetup.exe under Wine, in a fresh prefix, as an administrator
+# would: start beside the driver package (and without it), wait for the preparation, read
+# what the main dialog shows, then end it with Cancel and with the close box. Screenshots of
+# every main dialog go to <artifacts-dir>. Ends with "N passed, M failed"; exits non-zero on
+# any failure.
+#
+# Which programs run: the 32-bit deliverables from dist/ when this machine can run 32-bit
+# Windows programs under Wine, else the 64-bit test variant of the same sources.
+# Environment:
+#   WIN32_BUILD_DIR  the i686 build folder (its wine-tools/ holds uidriver.exe); default build/win32
+#   WIN64_BUILD_DIR  the x86_64 build folder (dist/ and wine-tools/);              default build/win64
+set -uo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "usage: $0 <artifacts-dir>" >&2
+    exit 2
+fi
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+mkdir -p "$1"
+artifacts=$(cd "$1" && pwd)
+
+# A display: the one we have, or a virtual one for the whole run.
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+win32_build=$(cd "$root" && realpath -m "${WIN32_BUILD_DIR:-build/win32}")
+win64_build=$(cd "$root" && realpath -m "${WIN64_BUILD_DIR:-build/win64}")
+wine32_loader=${WINE32:-$(command -v wine || true)}
+wine64_loader=${WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+wineserver_bin=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+work=$(mktemp -d)
+rm -f "$artifacts/uidriver.log"
+passed=0
+failed=0
+
+say() { echo "$*"; }
+
+check() {  # check <name> <expected> <actual>
+    if [ "$2" == "$3" ]; then
+        passed=$((passed + 1))
+        say "ok   - $1"
+    else
+        failed=$((failed + 1))
+        say "FAIL - $1"
+        say "       expected: [$2]"
+        say "       actual:   [$3]"
+    fi
+}
+
+finish() {
+    for prefix in "$work"/prefix-*; do
+        [ -d "$prefix" ] && WINEPREFIX="$prefix" "$wineserver_bin" -k 2>/dev/null
+    done
+    rm -rf "$work"
+    say "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit $?
+}
+
+# ---- prefixes -------------------------------------------------------------------------------
+
+# new_prefix <name> [<WINEARCH>]: a fresh prefix in which every window is drawn inside one
+# Wine desktop, so that screenshots show the dialogs with their frames and captions.
+new_prefix() {
+    export WINEPREFIX="$work/prefix-$1"
+    if [ -n "${2:-}" ]; then export WINEARCH=$2; else unset WINEARCH; fi
+    "$boot_loader" wineboot -i >/dev/null 2>&1
+    "$boot_loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$boot_loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    # Start afresh: the desktop setting is read when the prefix's processes start, and the
+    # services wineboot left starting would keep the spooler from starting for a while.
+    "$wineserver_bin" -k 2>/dev/null
+    drive_c="$WINEPREFIX/drive_c"
+}
+
+# ---- which programs -------------------------------------------------------------------------
+
+programs_dir="" tools_dir="" loader="" boot_loader="$wine64_loader"
+native_bitness=""  # what the status line shows for the program on the default prefix
+
+can_run_32bit() {
+    [ -n "$wine32_loader" ] && [ -f "$root/dist/multisetup.exe" ] && [ -f "$win32_build/wine-tools/uidriver.exe" ] || return 1
+    new_prefix probe32
+    timeout 60 "$wine32_loader" "$win32_build/wine-tools/uidriver.exe" >/dev/null 2>&1
+}
+
+if can_run_32bit; then
+    say "Running the 32-bit programs from dist/ with $wine32_loader."
+    programs_dir="$root/dist" tools_dir="$win32_build/wine-tools" loader="$wine32_loader" boot_loader="$wine32_loader"
+    native_bitness="64 bit"  # a 32-bit program on a 64-bit prefix
+else
+    say "This machine cannot run 32-bit Windows programs under Wine:"
+    say "running the 64-bit test variant from $win64_build/dist with $wine64_loader."
+    say "(A 64-bit program is not a WOW64 process, so its status line says \"32 bit\".)"
+    programs_dir="$win64_build/dist" tools_dir="$win64_build/wine-tools" loader="$wine64_loader"
+    native_bitness="32 bit"
+fi
+for needed in "$programs_dir/multisetup.exe" "$programs_dir/solosetup.exe" "$tools_dir/uidriver.exe"; do
+    if [ ! -f "$needed" ]; then
+        check "built: $needed" "present" "missing"
+        finish
+    fi
+done
+
+package="$root/dist/DriverData.Drv"
+archiver_dll="$programs_dir/7-zip32.dll"
+have_package=1
+if [ ! -f "$package" ] || [ ! -f "$archiver_dll" ]; then
+    have_package=0
+    say "SKIP: the unpacking checks need $package and $archiver_dll (not both present)."
+fi
+
+# ---- one program run ------------------------------------------------------------------------
+
+caption_of() { [ "$1" == multisetup ] && echo "Configure & Install" || echo "Configure & Install v1.4"; }
+status_prefix_of() { [ "$1" == multisetup ] && echo "Current Systems is " || echo "Current System is "; }
+
+ui() {  # ui <uidriver commands>...: runs the UI driver against the current program's dialog
+    (cd "$drive_c" && timeout 120 "$loader" "$drive_c/suite/uidriver.exe" --dialog "$caption" "$@" 2>/dev/null | tr -d '\r')
+}
+
+value() {  # value <key> <id> <uidriver output>
+    sed -n "s/^$1 $2 = //p" <<<"$3" | head -n 1
+}
+
+# start_program <program> <folder>: starts it with that folder as its current directory and
+# waits until its preparation has enabled Install. Sets: caption, program_pid, shown.
+start_program() {
+    caption=$(caption_of "$1")
+    (cd "$drive_c/suite/$2" && exec "$loader" "$1.exe" >/dev/null 2>&1) &
+    program_pid=$!
+    shown=$(ui wait-dialog 60000 wait-enabled 1012 60000 text 1011 text 1001 checked 1002 combo 1000 listview 1004)
+    printf '== %s in %s\n%s\n' "$1" "$2" "$shown" >>"$artifacts/uidriver.log"
+}
+
+# wait_exit <seconds>: true when the program's process has ended in time.
+wait_exit() {
+    local tries=$(($1 * 10))
+    while kill -0 "$program_pid" 2>/dev/null; do
+        tries=$((tries - 1))
+        [ "$tries" -le 0 ] && return 1
+        sleep 0.1
+    done
+    wait "$program_pid" 2>/dev/null
+    return 0
+}
+
+# end_program <how>: Cancel button ("cancel") or close box ("close"); checks that it ends.
+end_program() {
+    local name=$1
+    if [ "$2" == cancel ]; then ui click 2 >/dev/null; else ui close >/dev/null; fi
+    if wait_exit 20; then check "$name: $2 ends the program" "ended" "ended"; else
+        check "$name: $2 ends the program" "ended" "still running"
+        kill "$program_pid" 2>/dev/null
+    fi
+}
+
+screenshot() {
+    sleep 0.5  # let the dialog paint the last update
+    import -window root "$artifacts/$1.png" 2>/dev/null || say "note: no screenshot $1.png"
+}
+
+unpacked_items() {  # the package's top-level items that exist in C:\, in a fixed order
+    local item
+    for item in Ticket Barcode DriverName.cfg; do
+        find "$drive_c" -maxdepth 1 -iname "$item" | grep -q . && printf '%s ' "$item"
+    done
+}
+
+# The printer names of a DriverName.cfg in driver-list order: sections in file order, in each
+# PrintName1, PrintName2, ... up to 50, ending at the first missing or empty one.
+printer_names_of() {
+    tr -d '\r' <"$1" | awk '
+        /^[ \t]*\[/ { section++; next }
+        /=/ { key = $0; sub(/=.*/, "", key); gsub(/[ \t]/, "", key)
+              val = $0; sub(/^[^=]*=[ \t]*/, "", val); sub(/[ \t]+$/, "", val)
+              if (!((section, tolower(key)) in value)) value[section, tolower(key)] = val }
+        END { for (s = 1; s <= section; s++)
+                  for (k = 1; k <= 50; k++) {
+                      v = value[s, "printname" k]
+                      if (v == "") break
+                      print v } }'
+}
+
+# Checks on a freshly prepared main dialog that hold with or without a package.
+check_prepared() {
+    local name=$1 bitness=$2
+    check "$name: status line names the system" "$(status_prefix_of "$program")Microsoft Windows 7  $bitness" \
+        "$(value text 1011 "$shown")"
+    check "$name: Install enabled after preparation" "1" "$(value enabled 1012 "$shown")"
+    check "$name: Set Default Printer ticked" "1" "$(value checked 1002 "$shown")"
+    check "$name: port-type list has four rows" "4" "$(value listview-rows 1004 "$shown")"
+    check "$name: port-type list has two columns" "2" "$(value listview-columns 1004 "$shown")"
+    # Wine's spooler has COM and LPT ports and no USB port: the serial row is preselected.
+    check "$name: serial row preselected" "0" "$(value listview-selected 1004 "$shown")"
+}
+
+run_without_package() {
+    local name="$program without package"
+    start_program "$program" without
+    check_prepared "$name" "$native_bitness"
+    check "$name: empty driver list" "0" "$(value combo-count 1000 "$shown")"
+    check "$name: empty printer name" "" "$(value text 1001 "$shown")"
+    check "$name: nothing unpacked" "" "$(unpacked_items)"
+    screenshot "$program-without-package"
+    end_program "$name" cancel
+}
+
+run_with_package() {
+    local name="$program with package" how
+    for how in cancel close; do
+        start_program "$program" with
+        check_prepared "$name" "$native_bitness"
+        check "$name: unpacked into C:\\" "Ticket Barcode DriverName.cfg " "$(unpacked_items)"
+        local cfg expected listed
+        cfg=$(find "$drive_c" -maxdepth 1 -iname DriverName.cfg | head -n 1)
+        expected=$([ -n "$cfg" ] && printer_names_of "$cfg")
+        listed=$(sed -n 's/^combo-item 1000 = //p' <<<"$shown")
+        check "$name: driver list holds the names of DriverName.cfg in order" "$expected" "$listed"
+        check "$name: first driver selected" "0" "$(value combo-selection 1000 "$shown")"
+        check "$name: printer name shows the first driver" "$(head -n 1 <<<"$expected")" "$(value text 1001 "$shown")"
+        [ "$how" == cancel ] && screenshot "$program-with-package"
+        end_program "$name" "$how"
+        check "$name: unpacked files removed after $how" "" "$(unpacked_items)"
+    done
+}
+
+run_close_box_without_package() {
+    local name="$program without package"
+    start_program "$program" without
+    end_program "$name" close
+}
+
+stage_programs() {  # the programs, the archiver and the UI driver in C:\suite
+    mkdir -p "$drive_c/suite/with" "$drive_c/suite/without"
+    cp "$tools_dir/uidriver.exe" "$drive_c/suite/"
+    for folder in with without; do
+        cp "$programs_dir/multisetup.exe" "$programs_dir/solosetup.exe" "$drive_c/suite/$folder/"
+        [ -f "$archiver_dll" ] && cp "$archiver_dll" "$drive_c/suite/$folder/"
+    done
+    [ "$have_package" -eq 1 ] && cp "$package" "$drive_c/suite/with/"
+}
+
+# ---- the runs -------------------------------------------------------------------------------
+
+say "== default prefix"
+new_prefix default
+stage_programs
+for program in multisetup solosetup; do
+    run_without_package
+    run_close_box_without_package
+    [ "$have_package" -eq 1 ] && run_with_package
+done
+
+# On a 32-bit Windows the same 32-bit programs are not WOW64 processes.
+if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
+    say "== 32-bit prefix (WINEARCH=win32)"
+    new_prefix win32 win32
+    stage_programs
+    for program in multisetup solosetup; do
+        start_program "$program" without
+        check_prepared "$program on a 32-bit system" "32 bit"
+        end_program "$program on a 32-bit system" cancel
+    done
+fi
+
+finish
