@@ -9,8 +9,9 @@ namespace {
 std::vector<std::string> readPrinterNames(FileSystem& files, const std::string& listFile, const std::string& section) {
     std::vector<std::string> names;
     for (int k = 1; k <= maxPrinterNamesPerSection; ++k) {
-        std::string name =
-            files.profileString(listFile, section, "PrintName" + std::to_string(k), printerNameBufferSize);
+        std::string key = "PrintName";
+        key += std::to_string(k);
+        std::string name = files.profileString(listFile, section, key, printerNameBufferSize);
         if (name.empty()) break;
         names.push_back(std::move(name));
     }
