@@ -172,8 +172,9 @@ private:
         auto columns = header != nullptr ? SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) : -1;
         std::string selected;
         for (int row = 0; row < rows; ++row) {
-            if (SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED)
-                selected += (selected.empty() ? "" : ",") + std::to_string(row);
+            if ((SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) == 0) continue;
+            if (!selected.empty()) selected += ',';
+            selected += std::to_string(row);
         }
         report("listview-rows", id, std::to_string(rows));
         report("listview-columns", id, std::to_string(columns));
