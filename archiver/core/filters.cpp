@@ -37,6 +37,14 @@ size_t X86Filter::decode(uint8_t* data, size_t size) {
     const size_t last = size - 5;
     size_t i = 0;
     while (i <= last) {
+        // Skip 8 bytes at a time while none of them is E8 or E9.
+        while (i + 8 <= last) {
+            uint64_t v;
+            std::memcpy(&v, data + i, 8);
+            v = (v & 0xFEFEFEFEFEFEFEFEull) ^ 0xE8E8E8E8E8E8E8E8ull;  // zero byte where E8/E9
+            if (((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0) break;
+            i += 8;
+        }
         const uint8_t op = data[i];
         if ((op & 0xFE) != 0xE8) {
             ++i;
@@ -117,6 +125,7 @@ FilterStream::FilterStream(std::unique_ptr<InStream> in, std::unique_ptr<Filter>
 
 size_t FilterStream::read(uint8_t* out, size_t size) {
     if (size == 0) return 0;
+    if (out_pos_ == ready_ && size >= kDirectRead) return read_direct(out, size);
     while (out_pos_ == ready_) {
         if (eof_ && ready_ == filled_) return 0;
         std::memmove(buffer_.data(), buffer_.data() + ready_, filled_ - ready_);
@@ -135,6 +144,29 @@ size_t FilterStream::read(uint8_t* out, size_t size) {
     std::memcpy(out, buffer_.data() + out_pos_, n);
     out_pos_ += n;
     return n;
+}
+
+// Large reads convert in the caller's buffer; only the few bytes of a possibly cut
+// instruction at its end wait in ours for the next call. Every filter finishes all but
+// its last few bytes of any block of 16 or more, so this always makes progress.
+size_t FilterStream::read_direct(uint8_t* out, size_t size) {
+    size_t n = filled_ - ready_;
+    std::memmove(out, buffer_.data() + ready_, n);
+    out_pos_ = ready_ = filled_ = 0;
+    for (;;) {
+        if (!eof_ && n < size) {
+            const size_t got = in_->read(out + n, size - n);
+            if (got == 0) eof_ = true;
+            n += got;
+        }
+        const size_t done = filter_->decode(out, n);
+        if (eof_) return n;  // a tail too short to hold an instruction stays as is
+        if (done > 0) {
+            std::memcpy(buffer_.data(), out + done, n - done);
+            filled_ = n - done;
+            return done;
+        }
+    }
 }
 
 Bcj2Stream::Bcj2Stream(std::vector<std::unique_ptr<InStream>> inputs, uint64_t out_size)

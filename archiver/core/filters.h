@@ -55,6 +55,9 @@ public:
     size_t read(uint8_t* out, size_t size) override;
 
 private:
+    static constexpr size_t kDirectRead = 4096;
+    size_t read_direct(uint8_t* out, size_t size);
+
     std::unique_ptr<InStream> in_;
     std::unique_ptr<Filter> filter_;
     std::vector<uint8_t> buffer_;

@@ -43,7 +43,7 @@ void Window::configure(size_t new_target) {
 void Window::prepare() {
     if (pos < capacity) return;
     if (capacity < target) {
-        size_t grown = std::min(target, std::max(capacity * 2, size_t{1} << 16));
+        size_t grown = std::min(target, std::max(capacity * 8, size_t{1} << 20));
         std::unique_ptr<uint8_t[]> bigger(new uint8_t[grown]);
         if (pos) std::memcpy(bigger.get(), data, pos);
         storage_ = std::move(bigger);
@@ -155,14 +155,26 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
         return pos > distance ? pos - distance - 1 : pos + cap - distance - 1;
     };
     // Copies `len` bytes from `distance` back, clipped to `limit`; returns the bytes left.
+    // Nothing past the copy is touched: once the window has wrapped, the bytes after
+    // `pos` are the oldest history, still reachable by later matches.
     auto copy_match = [&](uint32_t distance, uint32_t len) LZMA_ALWAYS_INLINE -> uint32_t {
-        size_t now = std::min<size_t>(len, limit - pos);
+        const size_t now = std::min<size_t>(len, limit - pos);
         size_t src = source_of(distance);
         uint8_t* d = dict + pos;
         if (src + now <= cap) {
             const uint8_t* s = dict + src;
-            if (distance + 1 >= now && now >= 16 && src + now <= pos) {
-                std::memcpy(d, s, now);
+            if (distance >= 7) {
+                // Source and destination are at least 8 bytes apart (or the source is
+                // ahead): each 8-byte load reads only final bytes.
+                size_t i = 0;
+                for (; i + 8 <= now; i += 8) {
+                    uint64_t v;
+                    std::memcpy(&v, s + i, 8);
+                    std::memcpy(d + i, &v, 8);
+                }
+                for (; i < now; ++i) d[i] = s[i];
+            } else if (distance == 0) {
+                std::memset(d, *s, now);
             } else {
                 for (size_t i = 0; i < now; ++i) d[i] = s[i];
             }
@@ -186,8 +198,10 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
             uint16_t* lit = probs + kLiteral + 0x300u * (((processed & lp_mask) << lc) + (prev >> (8 - lc)));
             unsigned sym = 1;
             if (state < 7) {
-                do sym = (sym << 1) | bit(lit + sym);
-                while (sym < 0x100);
+#define LZMA_LITERAL_BIT sym = (sym << 1) | bit(lit + sym)
+                LZMA_LITERAL_BIT; LZMA_LITERAL_BIT; LZMA_LITERAL_BIT; LZMA_LITERAL_BIT;
+                LZMA_LITERAL_BIT; LZMA_LITERAL_BIT; LZMA_LITERAL_BIT; LZMA_LITERAL_BIT;
+#undef LZMA_LITERAL_BIT
             } else {
                 if (!full && rep0 >= processed) { status = Status::Corrupt; break; }
                 unsigned match_byte = dict[source_of(rep0)];

@@ -13,9 +13,10 @@ namespace archiver {
 // this only limits archives made with a dictionary beyond it AND at least that much data.
 constexpr uint64_t kMaxWindowSize = sizeof(void*) == 4 ? (uint64_t{768} << 20) : (uint64_t{3} << 30);
 
-// History buffer shared by the LZMA decoder (writer) and the stream (reader). It starts
-// small and doubles as data arrives, up to `target`; only then does it wrap around. So a
-// corrupt stream that claims a huge size costs memory only for the bytes it really yields.
+// History buffer shared by the LZMA decoder (writer) and the stream (reader). It starts at
+// 1 MiB and grows eightfold as data arrives, up to `target`; only then does it wrap around.
+// So a corrupt stream that claims a huge size costs memory in proportion to the bytes it
+// really yields, never the claimed dictionary or unpacked size.
 class Window {
 public:
     void configure(size_t target);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <set>
 
 #include "archiver/core/archive_error.h"
 #include "archiver/core/streams.h"
@@ -129,6 +130,7 @@ public:
     std::string full(const std::string& path) const { return path.empty() ? root_ : root_ + "/" + path; }
 
     void make_directories(const std::string& path) override {
+        if (known_directories_.count(path)) return;
         std::string target = full(path);
         for (size_t i = 1; i <= target.size(); ++i) {
             if (i != target.size() && target[i] != '/') continue;
@@ -140,6 +142,7 @@ public:
             errno = ENOTDIR;
             io_error("cannot create folder", target);
         }
+        known_directories_.insert(path);
     }
     bool exists(const std::string& path) override {
         struct stat st;
@@ -159,6 +162,7 @@ public:
 
 private:
     std::string root_;
+    std::set<std::string> known_directories_;  // created or found already: saves a syscall per level
 };
 
 }  // namespace
