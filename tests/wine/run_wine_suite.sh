@@ -103,7 +103,8 @@ else
     programs_dir="$win64_build/dist" tools_dir="$win64_build/wine-tools" loader="$wine64_loader"
     native_bitness="32 bit"
 fi
-for needed in "$programs_dir/multisetup.exe" "$programs_dir/solosetup.exe" "$tools_dir/uidriver.exe"; do
+for needed in "$programs_dir/multisetup.exe" "$programs_dir/solosetup.exe" "$tools_dir/uidriver.exe" \
+    "$tools_dir/platform_checks.exe" "$tools_dir/scripted_archiver.dll"; do
     if [ ! -f "$needed" ]; then
         check "built: $needed" "present" "missing"
         finish
@@ -249,11 +250,80 @@ stage_programs() {  # the programs, the archiver and the UI driver in C:\suite
     [ "$have_package" -eq 1 ] && cp "$package" "$drive_c/suite/with/"
 }
 
+# The resources of the 32-bit deliverables as built (whether or not they can run here): the
+# main dialog's language and the values that differ per program, the version block and the
+# manifest.
+check_resources() {
+    local program=$1 language=$2 caption=$3 edit_style=$4 hint=$5 version=$6 supported=$7
+    local exe="$root/dist/$program.exe" rc manifest
+    rc=$(x86_64-w64-mingw32-windres -i "$exe" -O rc 2>/dev/null)
+    if [ -z "$rc" ]; then
+        check "$program resources: readable from $exe" "readable" "not readable"
+        return
+    fi
+    check "$program resources: main dialog 103 stored under language $language" "$language" \
+        "$(grep -B2 '^103 DIALOGEX' <<<"$rc" | sed -n 's/^LANGUAGE \([0-9]*\), \([0-9]*\)$/\1 \2/p' |
+           awk '{ print $1 + $2 * 1024 }')"
+    check "$program resources: main dialog 103 is 343 x 222" "103 DIALOGEX 0, 0, 343, 222" "$(grep '^103 DIALOGEX' <<<"$rc")"
+    check "$program resources: caption" "CAPTION \"$caption\"" "$(grep -A3 '^103 DIALOGEX' <<<"$rc" | grep '^CAPTION')"
+    check "$program resources: printer-name edit style" "$edit_style" \
+        "$(grep 'CONTROL "", 1001,' <<<"$rc" | sed 's/.*"EDIT", \(0x[0-9a-f]*\),.*/\1/')"
+    check "$program resources: port hint text" "$hint" "$(sed -n 's/^ *LTEXT "\(.*\)", 1003,.*/\1/p' <<<"$rc")"
+    check "$program resources: file version" "$version" "$(sed -n 's/^ *VALUE "FileVersion", "\(.*\)"/\1/p' <<<"$rc")"
+    check "$program resources: original file name" "$program.EXE" \
+        "$(sed -n 's/^ *VALUE "OriginalFilename", "\(.*\)"/\1/p' <<<"$rc")"
+    # The manifest comes back as quoted pieces cut at any place: join them again.
+    manifest=$(sed -n '/^1 24/,/^END/p' <<<"$rc" | sed -n 's/^ *"\(.*\)"$/\1/p' | tr -d '\n' | sed 's/""/"/g; s/\\n/\n/g')
+    check "$program resources: manifest supported systems in order" "$supported" \
+        "$(grep -o 'supportedOS Id="[^"]*"' <<<"$manifest" | cut -d'"' -f2 | tr '\n' ' ')"
+    check "$program resources: manifest identity, trust and common controls" "1 1 2" \
+        "$(grep -c 'name="solosetup.exe.manifest"' <<<"$manifest") $(grep -c 'level="highestAvailable" uiAccess="false"' <<<"$manifest") $(grep -o 'processorArchitecture="X86"' <<<"$manifest" | wc -l)"
+}
+
+check_all_resources() {
+    local win10="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" win81="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"
+    local win8="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}" vista="{e2011457-1546-43c5-a5fe-008deee3d3f0}"
+    local win7="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"
+    local hint="Specify the port that you are using.\\r\\nThe program"
+    check_resources multisetup 1033 "Configure & Install" 0x50810880 \
+        "$hint help you to configure the printer port during installation." "2, 0, 4, 2" \
+        "$win10 $win8 $vista $win7 "
+    check_resources solosetup 1042 "Configure & Install v1.4" 0x50810080 \
+        "$hint will help you to configure the printer port during installation." "1, 0, 0, 4" \
+        "$win10 $win81 $win8 $vista $win7 "
+}
+
+# The platform's families on Wine itself, each check reported as one of ours.
+run_platform_checks() {
+    local folder="$drive_c/suite/checks" output line status
+    mkdir -p "$folder"
+    cp "$tools_dir/platform_checks.exe" "$tools_dir/scripted_archiver.dll" "$folder/"
+    "$loader" reg add 'HKCU\Software\SetupChecks' /v Port /d COM1: /f >/dev/null 2>&1
+    output=$(cd "$folder" && timeout 120 "$loader" platform_checks.exe 2>/dev/null | tr -d '\r')
+    status=$?
+    while IFS= read -r line; do
+        case "$line" in
+            "ok - "*) passed=$((passed + 1)); say "ok   - platform: ${line#ok - }" ;;
+            "FAIL - "*) failed=$((failed + 1)); say "FAIL - platform: ${line#FAIL - }" ;;
+        esac
+    done <<<"$output"
+    # A fault the guard did not catch ends the program early, without a FAIL line.
+    [ "$status" -eq 0 ] || check "platform: the checks ran to their end" "exit 0" "exit $status"
+}
+
 # ---- the runs -------------------------------------------------------------------------------
+
+say "== resources of the deliverables in dist/"
+if [ -f "$root/dist/multisetup.exe" ] && [ -f "$root/dist/solosetup.exe" ]; then
+    check_all_resources
+else
+    check "dist/ holds both 32-bit programs" "present" "missing"
+fi
 
 say "== default prefix"
 new_prefix default
 stage_programs
+run_platform_checks
 for program in multisetup solosetup; do
     run_without_package
     run_close_box_without_package

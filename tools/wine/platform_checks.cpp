@@ -1,0 +1,168 @@
+// platform_checks: runs the Windows platform's families against the system it runs on (Wine
+// in the suite) and prints "ok - <check>" or "FAIL - <check>: <detail>" per check. Run it
+// with scripted_archiver.dll beside it. Exit code 1 when a check failed.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "platform/win32/win32_platform.h"
+
+namespace {
+
+using namespace setup;
+
+int failures = 0;
+
+void check(const std::string& name, bool passed, const std::string& detail = {}) {
+    std::printf("%s - %s%s\n", passed ? "ok" : "FAIL", name.c_str(), passed || detail.empty() ? "" : (": " + detail).c_str());
+    std::fflush(stdout);
+    if (!passed) ++failures;
+}
+
+std::string shown(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) out += c == '\0' ? std::string("\\0") : std::string(1, c);
+    return out;
+}
+
+// Calls into a foreign DLL end by returning or by a fault; a fault must come back as
+// `raised`, leave the thread usable, and not take over exceptions the DLL handles itself.
+void archiverCalls(ArchiverDll& archiver) {
+    Handle module = archiver.load("scripted_archiver.dll");
+    check("archiver: LoadLibraryA finds the DLL beside the program", module != 0);
+    if (module == 0) return;
+    EntryPoint sevenZip = archiver.find(module, "SevenZip");
+    EntryPoint setOwner = archiver.find(module, "SevenZipSetOwnerWindowEx");
+    EntryPoint killOwner = archiver.find(module, "SevenZipKillOwnerWindowEx");
+    check("archiver: the three entry points are found by their plain names", sevenZip && setOwner && killOwner);
+    check("archiver: a missing entry point is 0", archiver.find(module, "SevenZipNoSuchEntry") == 0);
+
+    std::string output;
+    for (const char* fault : {"fault", "divide", "fault"}) {
+        ArchiverCall call = archiver.sevenZip(sevenZip, 0, fault, output, 16384);
+        check(std::string("archiver: \"") + fault + "\" inside the DLL ends the call as raised", call.raised);
+    }
+    ArchiverCall handled = archiver.sevenZip(sevenZip, 0, "throw-inside", output, 16384);
+    check("archiver: an exception the DLL handles itself is not taken as raised",
+          !handled.raised && handled.result == 7, "raised " + std::to_string(handled.raised) + " result " +
+                                                       std::to_string(handled.result));
+
+    int progressCalls = 0;
+    archiver.setOwnerWindowEx(setOwner, 0, [&] { return ++progressCalls > 0; });
+    ArchiverCall normal = archiver.sevenZip(sevenZip, 0, "x -y", output, 16384);
+    check("archiver: a call that returns gives its result and output",
+          !normal.raised && normal.result == 0 && output == "ok:x -y", shown(output));
+    check("archiver: the DLL reaches the registered progress", progressCalls == 1, std::to_string(progressCalls));
+    archiver.setOwnerWindowEx(setOwner, 0, [] { return false; });
+    check("archiver: a progress answer of stop reaches the DLL", archiver.sevenZip(sevenZip, 0, "x", output, 16384).result == 3);
+    archiver.killOwnerWindowEx(killOwner, 0);
+
+    archiver.sevenZip(sevenZip, 0, "a longer command", output, 6);
+    check("archiver: output is cut to the size the DLL is told", output == "ok:a ", shown(output));
+    archiver.free(module);
+}
+
+void files(FileSystem& fs) {
+    CreateDirectoryA("checks", nullptr);
+    {
+        std::ofstream ini("checks\\list.cfg", std::ios::binary);
+        ini << "[First]\r\nPrintName1=Alpha\r\nPrintName2=A name longer than ten\r\n[Second]\r\n[Third]\r\n";
+    }
+    std::string ini = fs.currentDirectory(260) + "\\checks\\list.cfg";
+    std::string names = fs.profileSectionNames(ini, 64);
+    check("files: section names come back as the whole zeroed buffer", names.size() == 64);
+    check("files: section names in file order, each ended by NUL",
+          names.compare(0, 20, std::string("First\0Second\0Third\0\0", 20)) == 0, shown(names.substr(0, 24)));
+    check("files: a value is read", fs.profileString(ini, "First", "PrintName1", 128) == "Alpha");
+    check("files: a missing key reads as empty", fs.profileString(ini, "First", "PrintName3", 128).empty());
+    std::string cut = fs.profileString(ini, "First", "PrintName2", 11);
+    check("files: a value is cut to the buffer size less one", cut == "A name lon", shown(cut));
+    check("files: a missing file reads as no sections", fs.profileSectionNames("c:\\no\\such.cfg", 16)[0] == '\0');
+
+    auto found = fs.findFiles("checks//*.*");
+    bool listed = found && std::any_of(found->begin(), found->end(), [](const FoundFile& f) { return f.name == "list.cfg"; });
+    check("files: a search with the //*.* pattern lists the folder", listed);
+    check("files: a search in a missing folder fails", !fs.findFiles("c:\\no\\such//*.*"));
+    check("files: attributes tell a folder", fs.attributes("checks").value_or(0) & fileAttributeDirectory);
+    check("files: a missing path has no attributes", !fs.attributes("checks\\nothing"));
+    check("files: a folder with a file cannot be removed", !fs.removeDirectory("checks"));
+    check("files: the file is deleted", fs.deleteFile("checks//list.cfg"));
+    check("files: the empty folder is removed", fs.removeDirectory("checks"));
+    check("files: a current directory that does not fit reads as empty", fs.currentDirectory(3).empty());
+}
+
+void system(System& sys) {
+    check("system: the title is the file name without folder and extension", sys.programTitle() == "platform_checks",
+          sys.programTitle());
+    auto extended = sys.versionEx(osVersionInfoExSize);
+    auto plain = sys.versionEx(osVersionInfoSize);
+    check("system: GetVersionExA answers the 156-byte record", extended.has_value());
+    check("system: GetVersionExA answers the 148-byte record", plain.has_value());
+    check("system: GetVersionExA refuses another record size", !sys.versionEx(100).has_value());
+    check("system: IsWow64Process is found in kernel32", sys.isWow64Process().has_value());
+
+    std::atomic<bool> ran{false};
+    auto worker = sys.startThread([&] {
+        Sleep(50);
+        ran = true;
+    });
+    check("system: a started thread is not finished at once", worker && !worker->finished());
+    while (worker && !worker->finished()) Sleep(5);
+    check("system: the thread ran its body", ran.load());
+}
+
+void registry(Registry& reg) {
+    // HKCU\Software\SetupChecks is made by the suite with one REG_SZ value "Port" = "COM1:".
+    auto key = reg.openKey(RegistryRoot::CurrentUser, "Software\\SetupChecks", RegistryAccess::AllAccess);
+    check("registry: a key opens", static_cast<bool>(key));
+    if (!key) return;
+    check("registry: a value is written", reg.setValue(*key, "Written", regSz, "USB001") == win_error::success);
+    auto first = reg.enumValue(*key, 0, 64, 64);
+    check("registry: a value is enumerated", first && first->type == regSz);
+    auto small = reg.enumValue(*key, 0, 64, 2);
+    check("registry: data that does not fit fails with more data", !small && small.error() == win_error::moreData,
+          std::to_string(small.error()));
+    auto end = reg.enumValue(*key, 2, 64, 64);
+    check("registry: the end fails with no more items", !end && end.error() == win_error::noMoreItems,
+          std::to_string(end.error()));
+    reg.closeKey(*key);
+    auto missing = reg.openKey(RegistryRoot::LocalMachine, "Software\\No\\Such\\Key", RegistryAccess::Read);
+    check("registry: a missing key fails with file not found", !missing && missing.error() == win_error::fileNotFound);
+}
+
+void spoolerAndServices(Spooler& spooler, ServiceControl& services) {
+    auto ports = spooler.enumPorts();
+    auto has = [&](const char* name) {
+        return ports && std::any_of(ports->begin(), ports->end(), [&](const PortInfo& p) { return p.name == name; });
+    };
+    check("spooler: EnumPortsA lists COM1: and LPT1:", has("COM1:") && has("LPT1:"));
+    auto manager = services.openManager();
+    check("services: the service manager opens", static_cast<bool>(manager));
+    if (!manager) return;
+    auto spoolerService = services.openService(*manager, "Spooler");
+    check("services: the Spooler service opens", static_cast<bool>(spoolerService));
+    if (spoolerService) {
+        check("services: its status is read", static_cast<bool>(services.queryStatus(*spoolerService)));
+        services.close(*spoolerService);
+    }
+    auto none = services.openService(*manager, "NoSuchService");
+    check("services: a missing service fails as such", !none && none.error() == win_error::serviceDoesNotExist);
+    services.close(*manager);
+}
+
+}  // namespace
+
+int main() {
+    win32::Win32Platform windows;
+    Platform platform = windows.platform();
+    archiverCalls(platform.archiver);
+    files(platform.files);
+    system(platform.system);
+    registry(platform.registry);
+    spoolerAndServices(platform.spooler, platform.services);
+    return failures == 0 ? 0 : 1;
+}
