@@ -237,12 +237,17 @@ std::string SimWindows::registryKeyName(RegistryRoot root, const std::string& pa
 void SimWindows::setRegistryValue(RegistryRoot root, const std::string& path, const std::string& name,
                                   std::uint32_t type, const std::string& data) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    auto& values = registry_[registryKeyName(root, path)].values;
-    auto same = std::find_if(values.begin(), values.end(), [&](const RegistryValue& v) { return equalNoCase(v.name, name); });
+    storeValue(registryKeyName(root, path), {name, type, data});
+}
+
+void SimWindows::storeValue(const std::string& keyName, RegistryValue value) {
+    auto& values = registry_[keyName].values;
+    auto same = std::find_if(values.begin(), values.end(),
+                             [&](const RegistryValue& v) { return equalNoCase(v.name, value.name); });
     if (same != values.end())
-        *same = {name, type, data};
+        *same = std::move(value);
     else
-        values.push_back({name, type, data});
+        values.push_back(std::move(value));
 }
 
 std::optional<std::string> SimWindows::registryValue(RegistryRoot root, const std::string& path,
@@ -291,12 +296,7 @@ std::uint32_t SimWindows::setValue(Handle key, const std::string& name, std::uin
     const OpenObject* open = object(key, OpenObject::Key);
     if (!open) return win_error::invalidHandle;
     record("RegSetValueEx " + name + "=" + data);
-    auto& values = registry_[open->name].values;
-    auto same = std::find_if(values.begin(), values.end(), [&](const RegistryValue& v) { return equalNoCase(v.name, name); });
-    if (same != values.end())
-        *same = {name, type, data};
-    else
-        values.push_back({name, type, data});
+    storeValue(open->name, {name, type, data});
     return win_error::success;
 }
 

@@ -127,6 +127,7 @@ private:
     Handle openObject(OpenObject object);
     const OpenObject* object(Handle handle, OpenObject::Kind kind) const;
     std::string registryKeyName(RegistryRoot root, const std::string& path) const;
+    void storeValue(const std::string& keyName, RegistryValue value);
     std::filesystem::path resolve(const std::string& windowsPath, bool forCreation) const;
     std::string extractTo(const std::string& destination, Progress& progress);
 
