@@ -140,6 +140,7 @@ start_program() {
     program_pid=$!
     shown=$(ui wait-dialog 60000 wait-enabled 1012 60000 text 1011 text 1001 checked 1002 combo 1000 listview 1004)
     printf '== %s in %s\n%s\n' "$1" "$2" "$shown" >>"$artifacts/uidriver.log"
+    grep '^FAIL:' <<<"$shown" | sed "s/^/       $1 in $2: uidriver /"
 }
 
 # wait_exit <seconds>: true when the program's process has ended in time.
