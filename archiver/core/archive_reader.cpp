@@ -336,6 +336,18 @@ void read_defined_values(Cursor& c, size_t n, std::vector<bool>& defined, std::v
         if (defined[i]) values[i] = sizeof(T) == 8 ? static_cast<T>(c.u64()) : static_cast<T>(c.u32());
 }
 
+// Per-entry values present for some entries (times, attributes) into Entry fields.
+template <typename T>
+void read_entry_values(Cursor& c, std::vector<Entry>& entries, bool Entry::*has, T Entry::*value) {
+    std::vector<bool> defined;
+    std::vector<T> values;
+    read_defined_values(c, entries.size(), defined, values);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        entries[i].*has = defined[i];
+        entries[i].*value = values[i];
+    }
+}
+
 std::vector<Entry> read_files_info(Cursor& c, const StreamsInfo& s) {
     const size_t n = c.count();
     std::vector<Entry> entries(n);
@@ -374,26 +386,12 @@ std::vector<Entry> read_files_info(Cursor& c, const StreamsInfo& s) {
             have_names = true;
             break;
         }
-        case kMTime: {
-            std::vector<bool> defined;
-            std::vector<uint64_t> times;
-            read_defined_values(prop, n, defined, times);
-            for (size_t i = 0; i < n; ++i) {
-                entries[i].has_mtime = defined[i];
-                entries[i].mtime = times[i];
-            }
+        case kMTime:
+            read_entry_values(prop, entries, &Entry::has_mtime, &Entry::mtime);
             break;
-        }
-        case kWinAttributes: {
-            std::vector<bool> defined;
-            std::vector<uint32_t> attrs;
-            read_defined_values(prop, n, defined, attrs);
-            for (size_t i = 0; i < n; ++i) {
-                entries[i].has_attributes = defined[i];
-                entries[i].attributes = attrs[i];
-            }
+        case kWinAttributes:
+            read_entry_values(prop, entries, &Entry::has_attributes, &Entry::attributes);
             break;
-        }
         default:
             break;  // creation and access times, start positions, padding: not needed
         }

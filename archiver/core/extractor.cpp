@@ -111,7 +111,9 @@ ExtractSummary extract_archive(ArchiveSource& source, OutputSink& sink, const Ex
     ExtractSummary summary;
     sink.make_directories("");
     FolderReader reader(source, db.streams);
-    std::vector<uint8_t> buffer(kCopyBlock);
+    uint64_t largest = 1;
+    for (const Entry& e : db.entries) largest = std::max(largest, e.size);
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kCopyBlock, largest)));
     for (const auto& p : planned) {
         const Entry& e = *p.entry;
         if (!p.path.empty() && progress && !progress(ProgressInfo{p.path, e.size, packed_share(db.streams, e)}))

@@ -121,27 +121,27 @@ size_t DeltaFilter::decode(uint8_t* data, size_t size) {
 }
 
 FilterStream::FilterStream(std::unique_ptr<InStream> in, std::unique_ptr<Filter> filter)
-    : in_(std::move(in)), filter_(std::move(filter)), buffer_(1 << 16) {}
+    : in_(std::move(in)), filter_(std::move(filter)), buffer_(new uint8_t[kBuffer]) {}
 
 size_t FilterStream::read(uint8_t* out, size_t size) {
     if (size == 0) return 0;
     if (out_pos_ == ready_ && size >= kDirectRead) return read_direct(out, size);
     while (out_pos_ == ready_) {
         if (eof_ && ready_ == filled_) return 0;
-        std::memmove(buffer_.data(), buffer_.data() + ready_, filled_ - ready_);
+        std::memmove(buffer_.get(), buffer_.get() + ready_, filled_ - ready_);
         filled_ -= ready_;
         out_pos_ = ready_ = 0;
-        while (!eof_ && filled_ < buffer_.size()) {
-            size_t n = in_->read(buffer_.data() + filled_, buffer_.size() - filled_);
+        while (!eof_ && filled_ < kBuffer) {
+            size_t n = in_->read(buffer_.get() + filled_, kBuffer - filled_);
             if (n == 0) eof_ = true;
             filled_ += n;
             if (filled_ >= 16) break;
         }
-        ready_ = filter_->decode(buffer_.data(), filled_);
+        ready_ = filter_->decode(buffer_.get(), filled_);
         if (eof_) ready_ = filled_;  // a tail too short to hold an instruction stays as is
     }
     size_t n = std::min(size, ready_ - out_pos_);
-    std::memcpy(out, buffer_.data() + out_pos_, n);
+    std::memcpy(out, buffer_.get() + out_pos_, n);
     out_pos_ += n;
     return n;
 }
@@ -151,7 +151,7 @@ size_t FilterStream::read(uint8_t* out, size_t size) {
 // its last few bytes of any block of 16 or more, so this always makes progress.
 size_t FilterStream::read_direct(uint8_t* out, size_t size) {
     size_t n = filled_ - ready_;
-    std::memmove(out, buffer_.data() + ready_, n);
+    std::memmove(out, buffer_.get() + ready_, n);
     out_pos_ = ready_ = filled_ = 0;
     for (;;) {
         if (!eof_ && n < size) {
@@ -162,7 +162,7 @@ size_t FilterStream::read_direct(uint8_t* out, size_t size) {
         const size_t done = filter_->decode(out, n);
         if (eof_) return n;  // a tail too short to hold an instruction stays as is
         if (done > 0) {
-            std::memcpy(buffer_.data(), out + done, n - done);
+            std::memcpy(buffer_.get(), out + done, n - done);
             filled_ = n - done;
             return done;
         }

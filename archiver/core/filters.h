@@ -56,11 +56,12 @@ public:
 
 private:
     static constexpr size_t kDirectRead = 4096;
+    static constexpr size_t kBuffer = 1 << 16;
     size_t read_direct(uint8_t* out, size_t size);
 
     std::unique_ptr<InStream> in_;
     std::unique_ptr<Filter> filter_;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;  // [out_pos_, ready_) decoded, [ready_, filled_) waiting
     size_t out_pos_ = 0, ready_ = 0, filled_ = 0;
     bool eof_ = false;
 };

@@ -43,7 +43,7 @@ void Window::configure(size_t new_target) {
 void Window::prepare() {
     if (pos < capacity) return;
     if (capacity < target) {
-        size_t grown = std::min(target, std::max(capacity * 8, size_t{1} << 20));
+        const size_t grown = std::min(target, capacity == 0 ? size_t{1} << 16 : std::max(capacity * 8, size_t{1} << 20));
         std::unique_ptr<uint8_t[]> bigger(new uint8_t[grown]);
         if (pos) std::memcpy(bigger.get(), data, pos);
         storage_ = std::move(bigger);
@@ -332,7 +332,7 @@ size_t window_for(uint64_t dictionary, uint64_t out_size) {
 }  // namespace
 
 LzmaStream::LzmaStream(std::unique_ptr<InStream> in, const std::vector<uint8_t>& props, uint64_t out_size)
-    : in_(std::move(in)), input_((1 << 16) + LzmaDecoder::kMaxSymbolInput), out_left_(out_size) {
+    : in_(std::move(in)), input_(new uint8_t[kInputBlock + LzmaDecoder::kMaxSymbolInput]), out_left_(out_size) {
     LzmaProperties p = parse_lzma_properties(props);
     if (!decoder_.configure(p.lc, p.lp, p.pb)) corrupt("LZMA properties are invalid");
     decoder_.reset_state();
@@ -342,15 +342,15 @@ LzmaStream::LzmaStream(std::unique_ptr<InStream> in, const std::vector<uint8_t>&
 
 void LzmaStream::fill_input() {
     if (in_eof_ || in_end_ - in_pos_ > LzmaDecoder::kMaxSymbolInput) return;
-    std::memmove(input_.data(), input_.data() + in_pos_, in_end_ - in_pos_);
+    uint8_t* const buffer = input_.get();
+    std::memmove(buffer, buffer + in_pos_, in_end_ - in_pos_);
     in_end_ -= in_pos_;
     in_pos_ = 0;
-    const size_t room = input_.size() - LzmaDecoder::kMaxSymbolInput;
-    while (in_end_ < room) {
-        size_t n = in_->read(input_.data() + in_end_, room - in_end_);
+    while (in_end_ < kInputBlock) {
+        size_t n = in_->read(buffer + in_end_, kInputBlock - in_end_);
         if (n == 0) {
             in_eof_ = true;
-            std::memset(input_.data() + in_end_, 0, input_.size() - in_end_);
+            std::memset(buffer + in_end_, 0, kInputBlock + LzmaDecoder::kMaxSymbolInput - in_end_);
             break;
         }
         in_end_ += n;
@@ -362,9 +362,9 @@ bool LzmaStream::produce() {
     fill_input();
     if (!started_) {
         if (in_end_ - in_pos_ < 5) corrupt("LZMA data is truncated");
-        const uint8_t* p = input_.data() + in_pos_;
+        const uint8_t* p = input_.get() + in_pos_;
         if (!decoder_.start_range(p)) corrupt("LZMA data is corrupt");
-        in_pos_ = p - input_.data();
+        in_pos_ = p - input_.get();
         started_ = true;
     }
     window_.prepare();
@@ -373,7 +373,7 @@ bool LzmaStream::produce() {
                                      out_left_, std::min(window_.capacity - start, kStep)));
     while (window_.pos < limit) {
         fill_input();
-        const uint8_t* base = input_.data();
+        const uint8_t* base = input_.get();
         const uint8_t* p = base + in_pos_;
         const uint8_t* stop = in_eof_ ? base + in_end_ + 1 : base + in_end_ - LzmaDecoder::kMaxSymbolInput;
         auto status = decoder_.decode(window_, limit, p, stop);
@@ -396,7 +396,7 @@ size_t LzmaStream::read(uint8_t* out, size_t size) {
 }
 
 Lzma2Stream::Lzma2Stream(std::unique_ptr<InStream> in, const std::vector<uint8_t>& props, uint64_t out_size)
-    : in_(std::move(in)), chunk_((1 << 16) + LzmaDecoder::kMaxSymbolInput), out_left_(out_size) {
+    : in_(std::move(in)), chunk_(new uint8_t[kInputBlock + LzmaDecoder::kMaxSymbolInput]), out_left_(out_size) {
     if (props.size() < 1 || props[0] > 40) corrupt("LZMA2 properties are invalid");
     const unsigned p = props[0];
     const uint64_t dictionary = p == 40 ? 0xFFFFFFFFu : (uint64_t{2} | (p & 1)) << (p / 2 + 11);
@@ -442,10 +442,10 @@ bool Lzma2Stream::next_chunk() {
         corrupt("LZMA2 data is corrupt");
     }
     if (mode >= 1) decoder_.reset_state();
-    if (packed < 5 || read_fully(*in_, chunk_.data(), packed) != packed) corrupt("LZMA2 data is truncated");
-    std::memset(chunk_.data() + packed, 0, LzmaDecoder::kMaxSymbolInput);
-    chunk_pos_ = chunk_.data();
-    chunk_end_ = chunk_.data() + packed;
+    if (packed < 5 || read_fully(*in_, chunk_.get(), packed) != packed) corrupt("LZMA2 data is truncated");
+    std::memset(chunk_.get() + packed, 0, LzmaDecoder::kMaxSymbolInput);
+    chunk_pos_ = chunk_.get();
+    chunk_end_ = chunk_.get() + packed;
     if (!decoder_.start_range(chunk_pos_)) corrupt("LZMA2 data is corrupt");
     chunk_stored_ = false;
     return true;

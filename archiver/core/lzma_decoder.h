@@ -14,7 +14,7 @@ namespace archiver {
 constexpr uint64_t kMaxWindowSize = sizeof(void*) == 4 ? (uint64_t{768} << 20) : (uint64_t{3} << 30);
 
 // History buffer shared by the LZMA decoder (writer) and the stream (reader). It starts at
-// 1 MiB and grows eightfold as data arrives, up to `target`; only then does it wrap around.
+// 64 KiB, then 1 MiB, and grows eightfold as data arrives, up to `target`; only then does it wrap around.
 // So a corrupt stream that claims a huge size costs memory in proportion to the bytes it
 // really yields, never the claimed dictionary or unpacked size.
 class Window {
@@ -34,6 +34,9 @@ public:
 private:
     std::unique_ptr<uint8_t[]> storage_;
 };
+
+// Packed bytes buffered at a time by the LZMA coders (an LZMA2 chunk is at most this).
+constexpr size_t kInputBlock = 1 << 16;
 
 class LzmaDecoder {
 public:
@@ -83,7 +86,7 @@ private:
     void fill_input();
 
     std::unique_ptr<InStream> in_;
-    std::vector<uint8_t> input_;
+    std::unique_ptr<uint8_t[]> input_;  // kInputBlock + padding; only bytes read or zeroed are used
     size_t in_pos_ = 0, in_end_ = 0;
     bool in_eof_ = false;
     bool started_ = false;
@@ -103,7 +106,7 @@ private:
     bool next_chunk();
 
     std::unique_ptr<InStream> in_;
-    std::vector<uint8_t> chunk_;
+    std::unique_ptr<uint8_t[]> chunk_;  // one packed chunk + zero padding
     const uint8_t* chunk_pos_ = nullptr;
     const uint8_t* chunk_end_ = nullptr;
     uint32_t chunk_left_ = 0;  // unpacked bytes left in the current chunk

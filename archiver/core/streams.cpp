@@ -36,7 +36,7 @@ size_t read_fully(InStream& in, uint8_t* buffer, size_t size) {
 
 bool ByteReader::refill() {
     pos_ = 0;
-    end_ = in_.read(buffer_.data(), buffer_.size());
+    end_ = in_.read(buffer_.get(), block_);
     return end_ != 0;
 }
 

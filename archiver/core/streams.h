@@ -55,7 +55,7 @@ size_t read_fully(InStream& in, uint8_t* buffer, size_t size);
 // Byte-wise reading over a refilled block, for coders that consume input one byte at a time.
 class ByteReader {
 public:
-    explicit ByteReader(InStream& in, size_t block = 1 << 16) : in_(in), buffer_(block) {}
+    explicit ByteReader(InStream& in, size_t block = 1 << 16) : in_(in), buffer_(new uint8_t[block]), block_(block) {}
     // Returns -1 at the end of the stream.
     int get() {
         if (pos_ == end_ && !refill()) return -1;
@@ -63,14 +63,15 @@ public:
     }
     bool at_end() { return pos_ == end_ && !refill(); }
     // Direct access to the buffered bytes (refilled when empty).
-    const uint8_t* data() const { return buffer_.data() + pos_; }
+    const uint8_t* data() const { return buffer_.get() + pos_; }
     size_t available() const { return end_ - pos_; }
     void skip(size_t n) { pos_ += n; }
     bool refill();
 
 private:
     InStream& in_;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;  // bytes are read before they are used: no zeroing
+    size_t block_;
     size_t pos_ = 0, end_ = 0;
 };
 
