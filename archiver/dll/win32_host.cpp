@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <set>
 
 #include "archiver/core/archive_error.h"
 #include "archiver/core/streams.h"
@@ -145,31 +146,63 @@ private:
 
 bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+std::wstring absolute(const std::wstring& path) {
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    if (written == 0 || written >= n) return path;
+    full.resize(written);
+    return full;
+}
+
+// Length of the part of a path that names the volume and cannot be created:
+// "C:", "\\\\server\\share", "\\\\?\\C:", "\\\\?\\UNC\\server\\share".
+size_t volume_prefix_length(const std::wstring& path) {
+    size_t start = 0;
+    size_t separators_to_skip = 0;
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        start = 8;
+        separators_to_skip = 2;
+    } else if (path.rfind(L"\\\\?\\", 0) == 0) {
+        start = 4;
+    } else if (path.size() >= 2 && is_separator(path[0]) && is_separator(path[1])) {
+        start = 2;
+        separators_to_skip = 2;
+    }
+    if (separators_to_skip == 0) return path.size() >= start + 2 && path[start + 1] == L':' ? start + 2 : start;
+    size_t i = start;
+    for (size_t seen = 0; i < path.size(); ++i)
+        if (is_separator(path[i]) && ++seen == separators_to_skip) break;
+    return i;
+}
+
+// Paths past MAX_PATH need the \\?\ form, which takes only absolute, backslashed paths:
+// ours are, since the root went through GetFullPathNameW and entry names were normalised.
+std::wstring long_form(const std::wstring& path) {
+    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    if (path.size() > 2 && path[1] == L':') return L"\\\\?\\" + path;
+    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}
+
 class Win32Sink : public OutputSink {
 public:
-    explicit Win32Sink(std::wstring root) : root_(std::move(root)) {
-        if (root_.empty()) root_ = L".";
+    explicit Win32Sink(const std::wstring& root) : root_(absolute(root.empty() ? L"." : root)) {
         // "C:\" stays as it is; "C:\out\" loses its trailing separator.
         while (root_.size() > 1 && is_separator(root_.back()) && root_[root_.size() - 2] != L':') root_.pop_back();
     }
     std::wstring full(const std::string& path) const {
-        if (path.empty()) return root_;
+        if (path.empty()) return long_form(root_);
         std::wstring rel = utf8_to_wide(path);
         for (auto& c : rel)
             if (c == L'/') c = L'\\';
-        return is_separator(root_.back()) ? root_ + rel : root_ + L"\\" + rel;
+        return long_form(is_separator(root_.back()) ? root_ + rel : root_ + L"\\" + rel);
     }
     void make_directories(const std::string& path) override {
+        if (known_directories_.count(path)) return;
         const std::wstring target = full(path);
-        // Skip the drive ("C:") or server share ("\\server\share") at the start.
-        size_t i = 0;
-        if (target.size() >= 2 && target[1] == L':') i = 2;
-        else if (target.size() >= 2 && is_separator(target[0]) && is_separator(target[1])) {
-            size_t seps = 0;
-            for (i = 2; i < target.size() && seps < 2; ++i)
-                if (is_separator(target[i])) ++seps;
-        }
-        for (; i <= target.size(); ++i) {
+        for (size_t i = volume_prefix_length(target) + 1; i <= target.size(); ++i) {
             if (i != target.size() && !is_separator(target[i])) continue;
             const std::wstring prefix = target.substr(0, i);
             if (prefix.empty() || (prefix.size() == 2 && prefix[1] == L':') || is_separator(prefix.back())) continue;
@@ -181,6 +214,7 @@ public:
             SetLastError(ERROR_DIRECTORY);
             io_error("cannot create folder", target);
         }
+        known_directories_.insert(path);
     }
     bool exists(const std::string& path) override {
         return GetFileAttributesW(full(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -211,6 +245,7 @@ public:
 
 private:
     std::wstring root_;
+    std::set<std::string> known_directories_;  // created or found already
 };
 
 }  // namespace
