@@ -2,7 +2,10 @@
 // byte for byte, with the same times and permissions, as `7zz x` gives.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "archiver/core/command.h"
 #include "archiver/core/extractor.h"
@@ -147,6 +150,41 @@ TEST(SevenZipLargeFile, StreamsAFileLargerThanTheDictionary) {
     std::string report;
     ASSERT_EQ(extract("x -y " + archive.string() + " -o" + (tmp / "out").string(), &report), 0) << report;
     EXPECT_TRUE(read_file(tmp / "out/big.bin") == big);
+}
+
+}  // namespace
+}  // namespace archiver_test
+
+namespace archiver_test {
+namespace {
+
+// Peak resident memory (KiB) of the command-line tool extracting `archive`.
+long cli_peak_kib(const fs::path& archive, const fs::path& out) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string o = "-o" + out.string();
+        execl(ARCHIVER_CLI, ARCHIVER_CLI, "x", "-y", archive.c_str(), o.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+// A solid block far larger than its dictionary streams into its files: memory follows the
+// dictionary, not the unpacked size.
+TEST(SevenZipMemory, SolidBlockStreamsInsteadOfBuffering) {
+    if (seven_zip().empty()) GTEST_SKIP() << "7zz is not installed";
+    TempDir tmp;
+    for (unsigned i = 0; i < 12; ++i) write_file(tmp / ("src/part" + std::to_string(i) + ".txt"), text_data(8 << 20, i));
+    const fs::path archive = tmp / "solid.7z";
+    ASSERT_TRUE(run_seven_zip("a -ms=on -mx=1 -m0=LZMA2:d=1m " + quote(archive) + " " + quote(tmp.path() / "src") + "/*"));
+    const long peak = cli_peak_kib(archive, tmp / "out");
+    ASSERT_GT(peak, 0);
+    RecordProperty("peak_kib", static_cast<int>(peak));
+    EXPECT_LT(peak, 24 * 1024) << "peak RSS " << peak << " KiB for 96 MiB unpacked";
+    EXPECT_TRUE(read_file(tmp / "out/part11.txt") == text_data(8 << 20, 11));
 }
 
 }  // namespace
