@@ -235,6 +235,34 @@ run_with_package() {
     done
 }
 
+# A package that takes a few seconds to unpack: the sample package with a large, well
+# compressible file added, so that the close box reaches the program while it unpacks.
+stage_slow_package() {
+    local tree="$work/slow-tree"
+    mkdir -p "$tree" "$drive_c/suite/slow"
+    7zz x -y -o"$tree" "$package" >/dev/null
+    seq 1 30000000 >"$tree/Ticket/x86/slow-to-unpack.txt"
+    (cd "$tree" && 7zz a -t7z -mx1 "$drive_c/suite/slow/DriverData.Drv" . >/dev/null)
+    cp "$programs_dir/multisetup.exe" "$archiver_dll" "$drive_c/suite/slow/"
+}
+
+# Closing while the preparation still unpacks ends the program at once and leaves nothing.
+run_close_while_unpacking() {
+    local name="multisetup closed while unpacking" preparing
+    program=multisetup
+    caption=$(caption_of multisetup)
+    (cd "$drive_c/suite/slow" && exec "$loader" multisetup.exe >/dev/null 2>&1) &
+    program_pid=$!
+    preparing=$(value enabled 1012 "$(ui wait-dialog 60000 enabled 1012)")
+    [ "$preparing" == "0" ] && say "note - closed during preparation" || say "note - preparation had ended before the close"
+    ui close >/dev/null
+    if wait_exit 30; then check "$name: the close box ends the program" "ended" "ended"; else
+        check "$name: the close box ends the program" "ended" "still running"
+        kill "$program_pid" 2>/dev/null
+    fi
+    check "$name: nothing left in C:\\" "" "$(unpacked_items)"
+}
+
 run_close_box_without_package() {
     local name="$program without package"
     start_program "$program" without
@@ -330,6 +358,10 @@ for program in multisetup solosetup; do
     run_close_box_without_package
     [ "$have_package" -eq 1 ] && run_with_package
 done
+if [ "$have_package" -eq 1 ]; then
+    stage_slow_package
+    run_close_while_unpacking
+fi
 
 # On a 32-bit Windows the same 32-bit programs are not WOW64 processes.
 if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
