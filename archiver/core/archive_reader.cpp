@@ -22,7 +22,10 @@ enum Nid : uint64_t {
 
 constexpr uint8_t kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
 constexpr size_t kSignatureHeaderSize = 32;
-constexpr uint64_t kMaxHeaderSize = uint64_t{256} << 20;  // an unpacked header beyond this is refused
+constexpr uint64_t kMaxHeaderSize = uint64_t{64} << 20;  // an unpacked header beyond this is refused
+// Entries, folders and streams one archive may list: far beyond any driver package, and
+// small enough that the catalogue fits in a 32-bit process whatever the header claims.
+constexpr size_t kMaxItems = size_t{1} << 18;
 constexpr int kMaxHeaderNesting = 4;
 constexpr size_t kMaxCoders = 32;
 constexpr uint32_t kMaxCoderInputs = 32;
@@ -83,6 +86,12 @@ private:
     const uint8_t* end_;
 };
 
+size_t limited(size_t count, const char* what) {
+    if (count > kMaxItems)
+        fail(ErrorKind::Limit, "archive lists more than " + std::to_string(kMaxItems) + " " + what);
+    return count;
+}
+
 std::vector<bool> read_bits(Cursor& c, size_t n) {
     if ((n + 7) / 8 > c.remaining()) corrupt("archive header is truncated");
     std::vector<bool> bits(n);
@@ -113,7 +122,7 @@ uint64_t checked_add(uint64_t a, uint64_t b) {
 
 void read_pack_info(Cursor& c, StreamsInfo& s, uint64_t data_start, uint64_t archive_size) {
     uint64_t offset = checked_add(data_start, c.number());
-    const size_t n = c.count();
+    const size_t n = limited(c.count(), "packed streams");
     for (;;) {
         uint64_t id = c.number();
         if (id == kEnd) break;
@@ -198,7 +207,7 @@ FolderInfo read_folder(Cursor& c) {
 
 void read_unpack_info(Cursor& c, StreamsInfo& s) {
     c.expect(kFolder);
-    const size_t n = c.count(16);
+    const size_t n = limited(c.count(16), "folders");
     if (c.byte() != 0) fail(ErrorKind::Unsupported, "external folder data is not supported");
     s.folders.reserve(n);
     size_t next_pack = 0;
@@ -237,6 +246,7 @@ void read_substreams_info(Cursor& c, StreamsInfo& s) {
             n = c.number();
             total += n;
             if (n > c.remaining() + 1 || total > uint64_t{c.remaining()} + folders) corrupt("archive header is corrupt");
+            limited(static_cast<size_t>(total), "files");
         }
         id = c.number();
     }
@@ -349,7 +359,7 @@ void read_entry_values(Cursor& c, std::vector<Entry>& entries, bool Entry::*has,
 }
 
 std::vector<Entry> read_files_info(Cursor& c, const StreamsInfo& s) {
-    const size_t n = c.count();
+    const size_t n = limited(c.count(16), "entries");
     std::vector<Entry> entries(n);
     std::vector<bool> empty_stream(n, false), empty_file, anti;
     size_t empty_count = 0;

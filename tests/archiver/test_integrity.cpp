@@ -151,6 +151,21 @@ TEST(Integrity, DictionaryBeyondTheCeilingIsRefused) {
     }
 }
 
+// A catalogue is bounded by a fixed count too, not only by the header's size.
+TEST(Integrity, TooManyEntriesAreRefused) {
+    TempDir tmp;
+    std::vector<RawEntry> entries((1u << 18) + 1, RawEntry{"f", "", false});
+    write_bytes(tmp / "many.7z", make_stored_archive(entries));
+    std::string report;
+    EXPECT_EQ(extract("x -y " + (tmp / "many.7z").string() + " -o" + (tmp / "out").string(), &report),
+              archiver::kResultLimit)
+        << report;
+    EXPECT_FALSE(fs::exists(tmp / "out"));
+    entries.resize(1000);
+    write_bytes(tmp / "some.7z", make_stored_archive(entries));
+    EXPECT_EQ(extract("x -y " + (tmp / "some.7z").string() + " -o" + (tmp / "out").string(), &report), 0) << report;
+}
+
 struct Unsupported {
     const char* name;
     const char* switches;
