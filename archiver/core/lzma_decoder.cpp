@@ -44,7 +44,7 @@ void Window::prepare() {
     if (pos < capacity) return;
     if (capacity < target) {
         const size_t grown = std::min(target, capacity == 0 ? size_t{1} << 16 : std::max(capacity * 8, size_t{1} << 20));
-        std::unique_ptr<uint8_t[]> bigger(new uint8_t[grown]);
+        std::unique_ptr<uint8_t[]> bigger(new uint8_t[grown + kOvershoot]);
         if (pos) std::memcpy(bigger.get(), data, pos);
         storage_ = std::move(bigger);
         data = storage_.get();
@@ -165,14 +165,14 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
             const uint8_t* s = dict + src;
             if (distance >= 7) {
                 // Source and destination are at least 8 bytes apart (or the source is
-                // ahead): each 8-byte load reads only final bytes.
-                size_t i = 0;
-                for (; i + 8 <= now; i += 8) {
+                // ahead): each 8-byte load reads only final bytes. The last block may run
+                // up to 7 bytes past the match, into the window's slack or into history
+                // older than any distance a valid stream can use (see Window).
+                for (size_t i = 0; i < now; i += 8) {
                     uint64_t v;
                     std::memcpy(&v, s + i, 8);
                     std::memcpy(d + i, &v, 8);
                 }
-                for (; i < now; ++i) d[i] = s[i];
             } else if (distance == 0) {
                 std::memset(d, *s, now);
             } else {
@@ -323,7 +323,7 @@ namespace {
 
 size_t window_for(uint64_t dictionary, uint64_t out_size) {
     uint64_t want = std::min(dictionary, out_size);
-    want = std::max(want, std::min<uint64_t>(out_size, 4096));
+    want = std::max(want, std::min<uint64_t>(out_size, 4096)) + Window::kMargin;
     if (want > kMaxWindowSize)
         fail(ErrorKind::Limit, "dictionary of " + std::to_string(want >> 20) + " MB is beyond this extractor's limit");
     return static_cast<size_t>(want);

@@ -19,6 +19,12 @@ constexpr uint64_t kMaxWindowSize = sizeof(void*) == 4 ? (uint64_t{768} << 20) :
 // really yields, never the claimed dictionary or unpacked size.
 class Window {
 public:
+    // Match copies move 8 bytes at a time and may write up to 7 bytes past their end: the
+    // buffer has kOvershoot bytes beyond `capacity`, and the window is kMargin bytes larger
+    // than the dictionary, so those bytes are never ones a valid match can still reach.
+    static constexpr size_t kOvershoot = 8;
+    static constexpr size_t kMargin = 16;
+
     void configure(size_t target);
     // Called once everything decoded has been read: makes room after `pos`.
     void prepare();
