@@ -194,7 +194,9 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
     while (pos < limit && in < in_stop) {
         const unsigned pos_state = processed & pb_mask;
         if (bit(probs + kIsMatch + state * 16 + pos_state) == 0) {
-            const unsigned prev = (pos != 0) ? dict[pos - 1] : ((full || processed) ? dict[cap - 1] : 0);
+            // Right after a dictionary reset (LZMA2 may reset mid-window) there is no
+            // previous byte: the literal context starts from zero.
+            const unsigned prev = (full || processed) ? dict[(pos != 0 ? pos : cap) - 1] : 0;
             uint16_t* lit = probs + kLiteral + 0x300u * (((processed & lp_mask) << lc) + (prev >> (8 - lc)));
             unsigned sym = 1;
             if (state < 7) {
