@@ -1,6 +1,7 @@
 #include "probe/service_control.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "app/main_dialog.h"
 
@@ -26,6 +27,7 @@ private:
     Closer closer() { return [this](Handle h) { services_.close(h); }; }
     void reportUnknown();
     bool waitFor(ServiceState wanted);
+    std::optional<Owned> openSecond();
     void start();
     void restart();
 
@@ -69,27 +71,30 @@ bool ServiceRun::waitFor(ServiceState wanted) {
     return true;
 }
 
-void ServiceRun::start() {
+// The service opened a second time: starts and stops go through this handle while the
+// first one is asked for the status. Nothing when it does not open (said to the user).
+std::optional<ServiceRun::Owned> ServiceRun::openSecond() {
     Result<Handle> second = services_.openService(manager_, name_);
     if (!second) {
         reportUnknown();
-        return;
+        return std::nullopt;
     }
-    Owned secondHandle(*second, closer());
-    services_.start(secondHandle.get());
+    return std::optional<Owned>(std::in_place, *second, closer());
+}
+
+void ServiceRun::start() {
+    std::optional<Owned> second = openSecond();
+    if (!second) return;
+    services_.start(second->get());
     waitFor(ServiceState::Running);
 }
 
 void ServiceRun::restart() {
-    Result<Handle> second = services_.openService(manager_, name_);
-    if (!second) {
-        reportUnknown();
-        return;
-    }
-    Owned secondHandle(*second, closer());
-    services_.stop(secondHandle.get());
+    std::optional<Owned> second = openSecond();
+    if (!second) return;
+    services_.stop(second->get());
     if (!waitFor(ServiceState::Stopped)) return;
-    services_.start(secondHandle.get());
+    services_.start(second->get());
     waitFor(ServiceState::Running);
 }
 
