@@ -1,23 +1,22 @@
 #include "app/engines_not_built.h"
 
-#include "app/main_dialog.h"
 
 namespace setup {
 
 namespace {
-void sayNotBuilt(MainDialog& dialog, const char* kind) {
-    dialog.statusStep(std::string("This program cannot install ") + kind + " drivers yet: \"" +
-                      dialog.window().driverListText() + "\" was not installed.");
-    dialog.window().enableInstall(true);
+void sayNotBuilt(DialogContext& context, const char* kind) {
+    context.calls.statusStep(std::string("This program cannot install ") + kind + " drivers yet: \"" +
+                      context.window.driverListText() + "\" was not installed.");
+    context.window.enableInstall(true);
 }
 }  // namespace
 
-void EnginesNotBuilt::installReceipt(MainDialog& dialog) {
-    sayNotBuilt(dialog, "receipt printer");
+void EnginesNotBuilt::installReceipt(DialogContext& context) {
+    sayNotBuilt(context, "receipt printer");
 }
 
-void EnginesNotBuilt::installLabel(MainDialog& dialog) {
-    sayNotBuilt(dialog, "label printer");
+void EnginesNotBuilt::installLabel(DialogContext& context) {
+    sayNotBuilt(context, "label printer");
 }
 
 }  // namespace setup

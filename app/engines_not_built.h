@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/install_engines.h"
+#include "context/install_engines.h"
 
 namespace setup {
 
@@ -8,8 +8,8 @@ namespace setup {
 // the chosen driver cannot be installed by this build and leaves Install usable.
 class EnginesNotBuilt : public InstallEngines {
 public:
-    void installReceipt(MainDialog& dialog) override;
-    void installLabel(MainDialog& dialog) override;
+    void installReceipt(DialogContext& context) override;
+    void installLabel(DialogContext& context) override;
 };
 
 }  // namespace setup

@@ -15,30 +15,13 @@ namespace {
 constexpr std::uintptr_t probeTimer = 1;
 }  // namespace
 
-void PortLists::clear() {
-    all.clear();
-    usb.clear();
-    serial.clear();
-    parallel.clear();
-    tcpIp.clear();
-}
-
-const std::vector<std::string>* PortLists::ofKind(int portKind) const {
-    switch (portKind) {
-        case portKindSerial: return &serial;
-        case portKindUsb: return &usb;
-        case portKindParallel: return &parallel;
-        case portKindTcpIp: return &tcpIp;
-        default: return nullptr;
-    }
-}
-
 MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow& window, InstallEngines& engines)
     : archiveLibrary(platform.archiver, platform.files, platform.system),
       platform_(platform),
       config_(config),
       window_(window),
-      engines_(engines) {}
+      engines_(engines),
+      context_{platform, config, window, values, *this} {}
 
 MainDialog::~MainDialog() = default;
 
@@ -54,13 +37,25 @@ void MainDialog::refresh() {
     window_.sendUpdateData(0);
 }
 
+void MainDialog::printerNameFollowsDriver() {
+    window_.setPrinterName(window_.driverListText());
+}
+
+int MainDialog::appMessageBox(const std::string& text, std::uint32_t style) {
+    return window_.messageBox(text, platform_.system.programTitle(), style);
+}
+
+void MainDialog::closeConfirmed() {
+    if (onUpdateData(1)) window_.endDialog(message_box::idOk);
+}
+
 int MainDialog::onUpdateData(std::intptr_t wParam) {
     std::lock_guard<std::mutex> lock(statusLock_);
     if (wParam == 0) {
         window_.setStatusLine(statusText);
-        window_.setDefaultPrinterBox(setDefaultPrinter != 0);
+        window_.setDefaultPrinterBox(values.setDefaultPrinter != 0);
     } else {
-        setDefaultPrinter = window_.defaultPrinterBox() ? 1 : 0;
+        values.setDefaultPrinter = window_.defaultPrinterBox() ? 1 : 0;
         statusText = window_.statusLine();
     }
     return 1;
@@ -68,14 +63,14 @@ int MainDialog::onUpdateData(std::intptr_t wParam) {
 
 bool MainDialog::onInitDialog() {
     onUpdateData(0);
-    portNumber = 0;
-    serialSettings.parity = 'N';
-    serialSettings.dataBits = 8;
-    serialSettings.stopBits = 1;
-    serialSettings.eventMask = 3;
-    probeIndex = 0;
-    answered = 0;
-    groupSizes = {receiptGroupSizes[0], receiptGroupSizes[1], receiptGroupSizes[2], receiptGroupSizes[3]};
+    values.portNumber = 0;
+    values.serialSettings.parity = 'N';
+    values.serialSettings.dataBits = 8;
+    values.serialSettings.stopBits = 1;
+    values.serialSettings.eventMask = 3;
+    values.probeIndex = 0;
+    values.answered = 0;
+    values.groupSizes = {receiptGroupSizes[0], receiptGroupSizes[1], receiptGroupSizes[2], receiptGroupSizes[3]};
     fillPortTypeList();
     refresh();
     preparation_ = platform_.system.startThread([this] { prepare(); });
@@ -100,11 +95,11 @@ void MainDialog::fillPortTypeList() {
 // is closing skips what is left.
 void MainDialog::prepare() {
     const std::function<void()> steps[] = {
-        [this] { controlService(*this, spoolerService, serviceStartIfStopped); },
-        [this] { enumeratePorts(*this); },
-        [this] { extractPackage(*this); },
-        [this] { fillDriverList(*this); },
-        [this] { probeOs(*this); },
+        [this] { controlService(context_, spoolerService, serviceStartIfStopped); },
+        [this] { enumeratePorts(context_); },
+        [this] { extractPackage(context_, archiveLibrary); },
+        [this] { fillDriverList(context_); },
+        [this] { probeOs(context_); },
         [this] { window_.enableInstall(true); },
     };
     for (const auto& step : steps) {
@@ -114,11 +109,11 @@ void MainDialog::prepare() {
 }
 
 void MainDialog::onDriverSelectionChanged() {
-    window_.setPrinterName(window_.driverListText());
+    printerNameFollowsDriver();
 }
 
 void MainDialog::onSerialByte(int, int) {
-    answered = 1;
+    values.answered = 1;
 }
 
 std::optional<int> MainDialog::selectedPortKind() {
@@ -128,12 +123,12 @@ std::optional<int> MainDialog::selectedPortKind() {
 }
 
 void MainDialog::choosePort() {
-    const std::vector<std::string>* list = ports.ofKind(*portKind);
+    const std::vector<std::string>* list = values.ports.ofKind(*values.portKind);
     if (list == nullptr) return;
     // The flag follows the kind chosen at this press: a user who switches to a kind that
     // has ports must get one of them.
-    portsFound = !list->empty();
-    if (portsFound) chosenPort = list->front();
+    values.portsFound = !list->empty();
+    if (values.portsFound) values.chosenPort = list->front();
 }
 
 std::optional<int> MainDialog::chooseDriverIndex() {
@@ -147,34 +142,31 @@ std::optional<int> MainDialog::chooseDriverIndex() {
 
 void MainDialog::onInstallClicked() {
     onUpdateData(1);
-    if (window_.installCaption() == text::finishCaption) {
-        if (onUpdateData(1)) window_.endDialog(message_box::idOk);
-        return;
-    }
+    if (window_.installCaption() == text::finishCaption) return closeConfirmed();
     window_.enableInstall(false);
 
     // No row selected: the kind of the last press, or at the first press the kind the port
     // enumeration preselected.
     if (std::optional<int> row = selectedPortKind())
-        portKind = row;
-    else if (!portKind)
-        portKind = preferredPortKind;
+        values.portKind = row;
+    else if (!values.portKind)
+        values.portKind = values.preferredPortKind;
     choosePort();
 
     std::optional<int> index = chooseDriverIndex();
     if (!index) return refuseInstall(text::noPrinterChosen);
-    driverIndex = index;
-    if (*driverIndex < 0 || *driverIndex >= driverCount) {
+    values.driverIndex = index;
+    if (*index < 0 || *index >= driverCount) {
         char message[512];
         std::snprintf(message, sizeof message, text::noDriverForPrinter, window_.driverListText().c_str(),
-                      *driverIndex);
+                      *index);
         return refuseInstall(message);
     }
 
-    if (*driverIndex < groupSizes.receiptCount())
-        engines_.installReceipt(*this);
+    if (*index < values.groupSizes.receiptCount())
+        engines_.installReceipt(context_);
     else
-        engines_.installLabel(*this);
+        engines_.installLabel(context_);
     window_.enableCancel(false);
     onUpdateData(0);
 }

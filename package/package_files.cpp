@@ -1,6 +1,7 @@
 #include "package/package_files.h"
 
-#include "app/main_dialog.h"
+#include "context/dialog_context.h"
+#include "package/archive_library.h"
 #include "package/driver_name_list.h"
 
 namespace setup {
@@ -10,25 +11,26 @@ constexpr std::uint32_t currentDirectoryBufferSize = 260;
 constexpr const char* unpackDestination = "C:\\";
 }  // namespace
 
-void extractPackage(MainDialog& dialog) {
-    dialog.statusStep(text::readingDriverFile);
-    dialog.archiveLibrary.setOwnerWindow(dialog.window().window());
-    std::string archive = dialog.platform().files.currentDirectory(currentDirectoryBufferSize);
+void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary) {
+    context.calls.statusStep(text::readingDriverFile);
+    archiveLibrary.setOwnerWindow(context.window.window());
+    std::string archive = context.platform.files.currentDirectory(currentDirectoryBufferSize);
     archive += "\\";
     archive += packageFileName;
     // A dialog that is closing stops the archiver at its next file.
-    dialog.archiveLibrary.Extract(archive, unpackDestination, [&dialog] { return !dialog.closing(); });
-    dialog.archiveLibrary.Unload();
+    DialogCalls& calls = context.calls;
+    archiveLibrary.Extract(archive, unpackDestination, [&calls] { return !calls.closing(); });
+    archiveLibrary.Unload();
 }
 
-void fillDriverList(MainDialog& dialog) {
-    MainWindow& window = dialog.window();
+void fillDriverList(DialogContext& context) {
+    MainWindow& window = context.window;
     window.driverListReset();
-    for (const auto& section : readDriverNameSections(dialog.platform().files, driverNameFile))
+    for (const auto& section : readDriverNameSections(context.platform.files, driverNameFile))
         for (const std::string& name : section) window.driverListAdd(name);
     window.driverListSelect(0);
-    dialog.onDriverSelectionChanged();
-    dialog.refresh();
+    context.calls.printerNameFollowsDriver();
+    context.calls.refresh();
 }
 
 bool removeTree(FileSystem& files, const std::string& folder) {

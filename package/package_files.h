@@ -6,13 +6,14 @@
 
 namespace setup {
 
-class MainDialog;
+struct DialogContext;
+class ArchiveLibrary;
 
 // Unpacks the driver package from the current directory into C:\.
-void extractPackage(MainDialog& dialog);
+void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary);
 
 // Fills the driver list from the printer-name list and shows the first name.
-void fillDriverList(MainDialog& dialog);
+void fillDriverList(DialogContext& context);
 
 // Removes what the package unpacked.
 void removePackage(FileSystem& files);

@@ -1,6 +1,6 @@
 #include "probe/os_probe.h"
 
-#include "app/main_dialog.h"
+#include "context/dialog_context.h"
 
 namespace setup {
 
@@ -55,16 +55,16 @@ int osCode(System& system, Program program) {
     }
 }
 
-void probeOs(MainDialog& dialog) {
-    System& system = dialog.platform().system;
+void probeOs(DialogContext& context) {
+    System& system = context.platform.system;
     std::optional<bool> wow64 = system.isWow64Process();
-    dialog.is64Bit = wow64.value_or(false);
-    const char* bitness = dialog.is64Bit ? "64 bit" : "32 bit";
+    context.values.is64Bit = wow64.value_or(false);
+    const char* bitness = context.values.is64Bit ? "64 bit" : "32 bit";
 
-    const auto& names = dialog.config().osNames;
-    int code = osCode(system, dialog.config().program);
+    const auto& names = context.config.osNames;
+    int code = osCode(system, context.config.program);
     const char* name = (code > 0 && code < static_cast<int>(names.size()) && names[code]) ? names[code] : "";
-    dialog.statusStep(std::string(dialog.config().systemPrefix) + name + " " + bitness);
+    context.calls.statusStep(std::string(context.config.systemPrefix) + name + " " + bitness);
 }
 
 }  // namespace setup

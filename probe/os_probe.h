@@ -5,13 +5,13 @@
 
 namespace setup {
 
-class MainDialog;
+struct DialogContext;
 
 // The running Windows classified: 1 Windows 95 ... 11 Windows 10 (multisetup), with
 // Windows 8.1 as 11 and Windows 10 as 12 in solosetup; -1 when not recognised.
 int osCode(System& system, Program program);
 
 // Sets the 64-bit flag and shows the OS name and bitness in the status line.
-void probeOs(MainDialog& dialog);
+void probeOs(DialogContext& context);
 
 }  // namespace setup

@@ -1,6 +1,6 @@
 #include "probe/port_enumeration.h"
 
-#include "app/main_dialog.h"
+#include "context/dialog_context.h"
 #include "ports/serial_port_list.h"
 
 namespace setup {
@@ -30,13 +30,13 @@ int preferredPortKind(const PortCounts& counts) {
 
 }  // namespace
 
-void enumeratePorts(MainDialog& dialog) {
-    PortLists& ports = dialog.ports;
+void enumeratePorts(DialogContext& context) {
+    PortLists& ports = context.values.ports;
     ports.clear();
-    readSerialPortList(dialog.platform().registry, ports.serial);
+    readSerialPortList(context.platform.registry, ports.serial);
 
-    Result<std::vector<PortInfo>> found = dialog.platform().spooler.enumPorts();
-    MainWindow& window = dialog.window();
+    Result<std::vector<PortInfo>> found = context.platform.spooler.enumPorts();
+    MainWindow& window = context.window;
     window.setPortListExtendedStyle((window.portListExtendedStyle() & ~listViewTrackSelect) |
                                     listViewGridLinesFullRowSelect);
 
@@ -60,9 +60,9 @@ void enumeratePorts(MainDialog& dialog) {
             ports.all.push_back(name);
         }
     }
-    dialog.preferredPortKind = preferredPortKind(counts);
-    window.portListSelect(dialog.preferredPortKind);
-    dialog.refresh();
+    context.values.preferredPortKind = preferredPortKind(counts);
+    window.portListSelect(context.values.preferredPortKind);
+    context.calls.refresh();
 }
 
 }  // namespace setup

@@ -4,7 +4,7 @@
 
 namespace setup {
 
-class MainDialog;
+struct DialogContext;
 
 // The ports the spooler's list is cut to.
 constexpr int maxEnumeratedPorts = 256;
@@ -16,6 +16,6 @@ constexpr const char* tcpIpPortDescriptionChinese =
 
 // Rebuilds the dialog's port lists from the serial device map and the spooler, selects the
 // likeliest port kind in the port-type list and shows the members.
-void enumeratePorts(MainDialog& dialog);
+void enumeratePorts(DialogContext& context);
 
 }  // namespace setup

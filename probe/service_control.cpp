@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/main_dialog.h"
+#include "context/dialog_context.h"
 
 namespace setup {
 
@@ -16,7 +16,8 @@ const char* stateName(ServiceState state) {
 // One run of the service control, with the handles it opened.
 class ServiceRun {
 public:
-    ServiceRun(MainDialog& dialog, const std::string& name) : dialog_(dialog), services_(dialog.platform().services), name_(name) {}
+    ServiceRun(DialogContext& context, const std::string& name)
+        : context_(context), services_(context.platform.services), name_(name) {}
 
     void run(int mode);
 
@@ -31,7 +32,7 @@ private:
     void start();
     void restart();
 
-    MainDialog& dialog_;
+    DialogContext& context_;
     ServiceControl& services_;
     std::string name_;
     Handle manager_ = 0;
@@ -40,8 +41,7 @@ private:
 };
 
 void ServiceRun::reportUnknown() {
-    dialog_.window().messageBox(text::serviceStatusUnknown, dialog_.platform().system.programTitle(),
-                                message_box::ok | message_box::iconInformation);
+    context_.calls.appMessageBox(text::serviceStatusUnknown, message_box::ok | message_box::iconInformation);
 }
 
 // Asks for the status until the service reports the wanted state. A service that is already
@@ -50,16 +50,15 @@ void ServiceRun::reportUnknown() {
 bool ServiceRun::waitFor(ServiceState wanted) {
     unsigned waited = 0;
     while (state_ != wanted) {
-        if (dialog_.closing()) return false;
+        if (context_.calls.closing()) return false;
         if (waited >= serviceWaitLimitMs) {
             char message[256];
             std::snprintf(message, sizeof message, text::serviceTimedOut, name_.c_str(), stateName(wanted),
                           static_cast<int>(serviceWaitLimitMs / 1000));
-            dialog_.window().messageBox(message, dialog_.platform().system.programTitle(),
-                                        message_box::ok | message_box::iconError);
+            context_.calls.appMessageBox(message, message_box::ok | message_box::iconError);
             return false;
         }
-        dialog_.platform().system.sleep(serviceQueryPauseMs);
+        context_.platform.system.sleep(serviceQueryPauseMs);
         waited += serviceQueryPauseMs;
         Result<ServiceState> status = services_.queryStatus(service_);
         if (!status) {
@@ -121,8 +120,8 @@ void ServiceRun::run(int mode) {
 
 }  // namespace
 
-void controlService(MainDialog& dialog, const std::string& serviceName, int mode) {
-    ServiceRun(dialog, serviceName).run(mode);
+void controlService(DialogContext& context, const std::string& serviceName, int mode) {
+    ServiceRun(context, serviceName).run(mode);
 }
 
 }  // namespace setup

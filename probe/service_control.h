@@ -4,7 +4,7 @@
 
 namespace setup {
 
-class MainDialog;
+struct DialogContext;
 
 // Modes of the service control: start the service only when it is stopped, or restart it.
 constexpr int serviceStartIfStopped = 16;
@@ -19,6 +19,6 @@ constexpr unsigned serviceWaitLimitMs = 30000;
 // Makes sure the service runs (serviceStartIfStopped) or restarts it (any other mode).
 // Returns once the service reached the state, a wait ran out (said in a message box), or
 // the status could not be read ("Service status is unknown").
-void controlService(MainDialog& dialog, const std::string& serviceName, int mode);
+void controlService(DialogContext& context, const std::string& serviceName, int mode);
 
 }  // namespace setup

@@ -20,15 +20,15 @@ struct EngineSpy : InstallEngines {
         bool portsFound;
     };
     std::vector<Call> calls;
-    void installReceipt(MainDialog& dialog) override { note("receipt", dialog); }
-    void installLabel(MainDialog& dialog) override { note("label", dialog); }
+    void installReceipt(DialogContext& context) override { note("receipt", context); }
+    void installLabel(DialogContext& context) override { note("label", context); }
 
 private:
-    void note(const char* engine, MainDialog& dialog) {
-        calls.push_back({engine, dialog.driverIndex.value_or(-99), dialog.portKind.value_or(-99), dialog.chosenPort,
-                         dialog.portsFound});
+    void note(const char* engine, DialogContext& context) {
+        const InstallValues& v = context.values;
+        calls.push_back({engine, v.driverIndex.value_or(-99), v.portKind.value_or(-99), v.chosenPort, v.portsFound});
         // Like an engine that stopped at a cancelled port dialog: Install usable again.
-        dialog.window().enableInstall(true);
+        context.window.enableInstall(true);
     }
 };
 

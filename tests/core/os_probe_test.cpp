@@ -11,7 +11,7 @@ std::string statusOn(Program program, std::optional<OsVersion> version, std::opt
     Desktop desktop(program);
     desktop.machine.version = version;
     desktop.machine.wow64 = wow64;
-    probeOs(desktop.dialog);
+    probeOs(desktop.dialog.context());
     return desktop.dialog.statusText;
 }
 
@@ -72,11 +72,11 @@ TEST(OsProbe, BitnessComesFromWow64AndDefaultsTo32Bit) {
 TEST(OsProbe, FallsBackToThePlainVersionRecord) {
     Desktop desktop;
     desktop.machine.versionExAcceptsExRecord = false;
-    probeOs(desktop.dialog);
+    probeOs(desktop.dialog.context());
     EXPECT_EQ(desktop.dialog.statusText, "Current Systems is Microsoft Windows 7  64 bit");
     EXPECT_EQ(desktop.machine.logMatching("GetVersionEx"),
               (std::vector<std::string>{"GetVersionEx 156", "GetVersionEx 148"}));
-    EXPECT_TRUE(desktop.dialog.is64Bit);
+    EXPECT_TRUE(desktop.dialog.values.is64Bit);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ struct PackageTest : ::testing::Test {
 };
 
 TEST_F(PackageTest, ExtractionCallsTheArchiverInOrderWithItsWaits) {
-    extractPackage(desktop.dialog);
+    extractPackage(desktop.dialog.context(), desktop.dialog.archiveLibrary);
     EXPECT_EQ(archiverCalls(), (std::vector<std::string>{
                                    "LoadLibrary 7-zip32.dll",
                                    "Sleep 10",

@@ -50,7 +50,7 @@ TEST_F(PortEnumerationTest, PortsAreSortedByNameAndDescription) {
                              port("LPT2:"), port("10.1.1.9", tcpIpPortDescriptionChinese),
                              port("10.1.1.8", "Standard TCP/IP port"), port("COM1:"), port("USB001")};
     desktop.openAndPrepare();
-    const PortLists& ports = desktop.dialog.ports;
+    const PortLists& ports = desktop.dialog.values.ports;
     EXPECT_EQ(ports.tcpIp, (std::vector<std::string>{"LPT1:", "10.1.1.9"}));
     EXPECT_EQ(ports.usb, (std::vector<std::string>{"USB002", "USB001"}));
     EXPECT_EQ(ports.parallel, std::vector<std::string>{"LPT2:"});
@@ -64,15 +64,15 @@ TEST_F(PortEnumerationTest, OnlyTheFirst256PortsCount) {
     desktop.machine.ports.push_back(port("USB001"));
     for (int i = 0; i < 43; ++i) desktop.machine.ports.push_back(port("COM" + std::to_string(i + 1) + ":"));
     EXPECT_EQ(preselectedRow(), portKindParallel);
-    EXPECT_EQ(desktop.dialog.ports.all.size(), 256u);
-    EXPECT_TRUE(desktop.dialog.ports.usb.empty());
+    EXPECT_EQ(desktop.dialog.values.ports.all.size(), 256u);
+    EXPECT_TRUE(desktop.dialog.values.ports.usb.empty());
 }
 
 TEST_F(PortEnumerationTest, ASpoolerThatFailsLeavesTheListsEmptyAndPreselectsUsb) {
     desktop.machine.ports = {port("COM1:")};
     desktop.machine.enumPortsFails = true;
     EXPECT_EQ(preselectedRow(), portKindUsb);
-    EXPECT_TRUE(desktop.dialog.ports.all.empty());
+    EXPECT_TRUE(desktop.dialog.values.ports.all.empty());
 }
 
 TEST_F(PortEnumerationTest, SerialPortsComeFromTheDeviceMapInItsOrder) {
@@ -85,7 +85,7 @@ TEST_F(PortEnumerationTest, SerialPortsComeFromTheDeviceMapInItsOrder) {
     m.setRegistryValue(RegistryRoot::LocalMachine, map, "\\Device\\Serial0", regSz, std::string("COM3") + '\0');
     m.setRegistryValue(RegistryRoot::LocalMachine, map, "\\Device\\VSerial", regSz, std::string("COM3") + '\0');
     desktop.openAndPrepare();
-    EXPECT_EQ(desktop.dialog.ports.serial, (std::vector<std::string>{"COM12:", "COM3:", "COM3:"}));
+    EXPECT_EQ(desktop.dialog.values.ports.serial, (std::vector<std::string>{"COM12:", "COM3:", "COM3:"}));
     EXPECT_EQ(desktop.machine.openHandles(), 0);
 }
 
@@ -93,7 +93,7 @@ TEST_F(PortEnumerationTest, EveryEnumerationMovesTheSelectionBackToThePreferredR
     desktop.machine.ports = {port("USB001")};
     desktop.openAndPrepare();
     desktop.window.choosePortRow(portKindTcpIp);
-    desktop.window.onDialogThread([&] { enumeratePorts(desktop.dialog); });
+    desktop.window.onDialogThread([&] { enumeratePorts(desktop.dialog.context()); });
     EXPECT_TRUE(desktop.window.portRows[portKindUsb].selected);
     EXPECT_FALSE(desktop.window.portRows[portKindTcpIp].selected);
 }

@@ -10,7 +10,7 @@ namespace {
 struct ServiceControlTest : ::testing::Test {
     Desktop desktop;
     sim::SimService& spooler() { return desktop.machine.services["Spooler"]; }
-    void control(int mode) { controlService(desktop.dialog, spoolerService, mode); }
+    void control(int mode) { controlService(desktop.dialog.context(), spoolerService, mode); }
     std::vector<std::string> controls() {
         std::vector<std::string> calls;
         for (const std::string& entry : desktop.machine.log())

@@ -1,0 +1,23 @@
+#include "context/dialog_context.h"
+
+namespace setup {
+
+void PortLists::clear() {
+    all.clear();
+    usb.clear();
+    serial.clear();
+    parallel.clear();
+    tcpIp.clear();
+}
+
+const std::vector<std::string>* PortLists::ofKind(int portKind) const {
+    switch (portKind) {
+        case portKindSerial: return &serial;
+        case portKindUsb: return &usb;
+        case portKindParallel: return &parallel;
+        case portKindTcpIp: return &tcpIp;
+        default: return nullptr;
+    }
+}
+
+}  // namespace setup

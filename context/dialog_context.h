@@ -1,0 +1,107 @@
+#pragma once
+
+// What an operation of the main dialog works with: the values the installation shares, the
+// system, and the calls that reach the user. The dialog owns the values and answers the calls;
+// the operations below it (probes, package, engines, port selection) take this context and
+// never the dialog itself.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/build_config.h"
+#include "platform/main_window.h"
+#include "platform/platform.h"
+
+namespace setup {
+
+// Port kinds: the rows of the port-type list.
+enum PortKind : int { portKindSerial = 0, portKindUsb = 1, portKindParallel = 2, portKindTcpIp = 3 };
+
+// The port names the spooler and the serial device map report, sorted by kind.
+struct PortLists {
+    std::vector<std::string> all;
+    std::vector<std::string> usb;
+    std::vector<std::string> serial;
+    std::vector<std::string> parallel;
+    std::vector<std::string> tcpIp;
+
+    void clear();
+    // The list of a port kind; null for a kind outside serial..TCP/IP.
+    const std::vector<std::string>* ofKind(int portKind) const;
+};
+
+// Serial line settings used while looking for a serial printer. The search starts at
+// 19200 baud, the rate the serial prompt preselects.
+struct SerialSettings {
+    int baudRate = 19200;
+    char parity = 'N';
+    int dataBits = 8;
+    int stopBits = 1;
+    int eventMask = 3;
+};
+
+// The four receipt groups, in driver-index order.
+struct GroupSizes {
+    int group1 = 0, group2 = 0, group3 = 0, group4 = 0;
+    int receiptCount() const { return group1 + group2 + group3 + group4; }
+};
+
+// Printers the spooler lists: entry i of both lists belongs to the same printer.
+struct PrinterLists {
+    std::vector<std::string> names;
+    std::vector<std::string> ports;
+};
+
+// The values the installation shares, owned by the main dialog.
+struct InstallValues {
+    int setDefaultPrinter = 1;
+    GroupSizes groupSizes;
+    std::optional<int> driverIndex;
+    std::optional<int> portKind;
+    PortLists ports;
+    std::string chosenPort;
+    // Whether the chosen kind's port list had a port at the last Install.
+    bool portsFound = true;
+    bool is64Bit = false;
+    // The port kind the last port enumeration preselected.
+    int preferredPortKind = portKindUsb;
+
+    // The serial search.
+    int answered = 0;
+    int portNumber = 0;
+    int probeIndex = 0;
+    SerialSettings serialSettings;
+    PrinterLists capturedPrinters;
+};
+
+// The calls an operation makes on the dialog the user sees, beyond its controls.
+class DialogCalls {
+public:
+    virtual ~DialogCalls() = default;
+    // Sets the status text and shows it (from any thread; returns once it is shown).
+    virtual void statusStep(const std::string& text) = 0;
+    // Copies the values to the controls without changing the status text.
+    virtual void refresh() = 0;
+    // The printer-name edit shows the driver list's choice.
+    virtual void printerNameFollowsDriver() = 0;
+    // A message box with the program's title as caption; returns the answer.
+    virtual int appMessageBox(const std::string& text, std::uint32_t style) = 0;
+    // Takes the controls' data and ends the dialog as confirmed.
+    virtual void closeConfirmed() = 0;
+    // True once the dialog is being destroyed: long waits give up early.
+    virtual bool closing() const = 0;
+};
+
+// Everything an operation of the main dialog needs. The window gives the controls, the
+// message boxes the dialog owns and the modal port dialogs.
+struct DialogContext {
+    Platform& platform;
+    const BuildConfig& config;
+    MainWindow& window;
+    InstallValues& values;
+    DialogCalls& calls;
+};
+
+}  // namespace setup
