@@ -29,6 +29,11 @@ public:
     virtual Result<std::vector<FoundFile>> findFiles(const std::string& pattern) = 0;
     virtual bool deleteFile(const std::string& path) = 0;       // DeleteFileA
     virtual bool removeDirectory(const std::string& path) = 0;  // RemoveDirectoryA
+    virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;  // CopyFileA
+    // GetSystemDirectoryA / GetWindowsDirectoryA into a buffer of bufferSize bytes; empty when
+    // it does not fit.
+    virtual std::string systemDirectory(std::uint32_t bufferSize) = 0;
+    virtual std::string windowsDirectory(std::uint32_t bufferSize) = 0;
 
     // GetPrivateProfileSectionNamesA into a zeroed buffer of bufferSize bytes; returns the
     // whole buffer as the call leaves it (names, each followed by NUL, then one more NUL;

@@ -8,9 +8,10 @@
 namespace setup {
 
 enum class RegistryRoot { LocalMachine, CurrentUser, CurrentConfig };
-enum class RegistryAccess { Read, SetValue, AllAccess };
+enum class RegistryAccess { Read, QueryValue, SetValue, AllAccess };
 
-constexpr std::uint32_t regSz = 1;  // REG_SZ
+constexpr std::uint32_t regSz = 1;     // REG_SZ
+constexpr std::uint32_t regDword = 4;  // REG_DWORD
 
 // One value read by RegEnumValueA. `data` holds the bytes as stored (a REG_SZ keeps its
 // terminating NUL when it was written with one).
@@ -20,7 +21,7 @@ struct RegistryValue {
     std::string data;
 };
 
-// RegOpenKeyExA, RegEnumValueA, RegSetValueExA and RegCloseKey.
+// RegOpenKeyExA, RegCreateKeyExA, RegEnumValueA, RegQueryValueExA, RegSetValueExA and RegCloseKey.
 class Registry {
 public:
     virtual ~Registry() = default;
@@ -30,8 +31,14 @@ public:
     // not fit fails with win_error::moreData, the end with win_error::noMoreItems.
     virtual Result<RegistryValue> enumValue(Handle key, std::uint32_t index, std::uint32_t nameCapacity,
                                             std::uint32_t dataCapacity) = 0;
+    // Writes the bytes of data as they are: a REG_SZ that is to keep its terminating NUL
+    // must hold it.
     virtual std::uint32_t setValue(Handle key, const std::string& name, std::uint32_t type,
                                    const std::string& data) = 0;
+    // RegCreateKeyExA with no class, no options, full access and an inheritable handle.
+    virtual Result<Handle> createKey(RegistryRoot root, const std::string& path) = 0;
+    // RegQueryValueExA into a buffer of bufferSize bytes: the data as stored.
+    virtual Result<std::string> queryValue(Handle key, const std::string& name, std::uint32_t bufferSize) = 0;
     virtual void closeKey(Handle key) = 0;
 };
 

@@ -40,6 +40,9 @@ public:
     virtual void sleep(std::uint32_t milliseconds) = 0;
     // The program's title: its file name without the extension.
     virtual std::string programTitle() = 0;
+    // Enables a privilege on the process token: OpenProcessToken with TOKEN_ADJUST_PRIVILEGES |
+    // TOKEN_QUERY, LookupPrivilegeValueA, AdjustTokenPrivileges. False when a step failed.
+    virtual bool enablePrivilege(const std::string& name) = 0;
     // CreateThread with default security and stack size, running at once.
     virtual std::unique_ptr<WorkerThread> startThread(std::function<void()> body) = 0;
 };

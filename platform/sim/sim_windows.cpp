@@ -178,7 +178,10 @@ Result<ServiceState> SimWindows::queryStatus(Handle service) {
     if (!open) return Result<ServiceState>::failure(win_error::invalidHandle);
     if (serviceQueryFails) return Result<ServiceState>::failure(win_error::accessDenied);
     SimService& s = services[open->name];
-    if (s.state == ServiceState::StartPending && s.canStart && s.queriesToStart-- <= 0) s.state = ServiceState::Running;
+    if (s.state == ServiceState::StartPending && s.canStart && s.queriesToStart-- <= 0) {
+        s.state = ServiceState::Running;
+        if (open->name == "Spooler") spoolerStarted();
+    }
     if (s.state == ServiceState::StopPending && s.queriesToStop-- <= 0) s.state = ServiceState::Stopped;
     return s.state;
 }
@@ -191,7 +194,10 @@ bool SimWindows::start(Handle service) {
     SimService& s = services[open->name];
     if (s.state != ServiceState::Stopped) return false;
     s.state = ServiceState::StartPending;
-    if (s.canStart && s.queriesToStart <= 0) s.state = ServiceState::Running;
+    if (s.canStart && s.queriesToStart <= 0) {
+        s.state = ServiceState::Running;
+        if (open->name == "Spooler") spoolerStarted();
+    }
     return true;
 }
 
@@ -226,7 +232,10 @@ Result<std::vector<PortInfo>> SimWindows::enumPorts() {
 std::string SimWindows::registryKeyName(RegistryRoot root, const std::string& path) const {
     std::string key = lower(path);
     switch (root) {
-        case RegistryRoot::LocalMachine: return "hklm\\" + key;
+        // ControlSet001 is the set the machine runs on: the same keys as CurrentControlSet.
+        case RegistryRoot::LocalMachine:
+            if (key.rfind("system\\controlset001", 0) == 0) key.replace(0, 20, "system\\currentcontrolset");
+            return "hklm\\" + key;
         case RegistryRoot::CurrentUser: return "hkcu\\" + key;
         // The current configuration is the current hardware profile of the machine.
         case RegistryRoot::CurrentConfig: return "hklm\\" + std::string(hardwareProfile) + (key.empty() ? "" : "\\" + key);
@@ -274,6 +283,7 @@ Result<Handle> SimWindows::openKey(RegistryRoot root, const std::string& path, R
     std::lock_guard<std::recursive_mutex> guard(lock_);
     std::string name = registryKeyName(root, path);
     record("RegOpenKeyEx " + path);
+    if (std::uint32_t error = injectedFailure("RegOpenKeyEx", path)) return Result<Handle>::failure(error);
     if (!registry_.count(name)) return Result<Handle>::failure(win_error::fileNotFound);
     return openObject({OpenObject::Key, name});
 }
@@ -296,6 +306,7 @@ std::uint32_t SimWindows::setValue(Handle key, const std::string& name, std::uin
     const OpenObject* open = object(key, OpenObject::Key);
     if (!open) return win_error::invalidHandle;
     record("RegSetValueEx " + name + "=" + data);
+    if (std::uint32_t error = injectedFailure("RegSetValueEx", name)) return error;
     storeValue(open->name, {name, type, data});
     return win_error::success;
 }

@@ -42,6 +42,25 @@ public:
     std::vector<PortInfo> ports;
     bool enumPortsFails = false;
 
+    // The spooler's registrations, in the order they were made.
+    std::vector<DriverRecord> drivers;
+    std::vector<MonitorRecord> monitors;
+    std::vector<PrinterRecord> printers;
+    // Ports a printer is attached to: a restarted spooler reports the printer on such a
+    // port online.
+    std::set<std::string> attachedDevices;
+    // Calls that fail with the given error, by the name the log gives them
+    // ("AddPrinterDriverEx", "AddPrinter", "RegSetValueEx", "CopyFile" ...); a call whose
+    // log entry carries an argument fails only when the map names "Call argument".
+    std::map<std::string, std::uint32_t> failingCalls;
+    bool privilegeEnabled = false;
+    std::string systemDir = "C:\\Windows\\system32";
+    std::string windowsDir = "C:\\Windows";
+    // The driver directory of an environment.
+    static std::string driverDirectory(const std::string& environment);
+    // The registry key of a printer below HKLM, as the spooler keeps it.
+    static std::string printerKey(const std::string& printer);
+
     std::optional<OsVersion> version = OsVersion{6, 1, 7601, 2};
     bool versionExAcceptsExRecord = true;  // false: only the plain record is understood
     std::optional<bool> wow64 = true;      // nothing: kernel32 lacks IsWow64Process
@@ -84,11 +103,23 @@ public:
     void close(Handle handle) override;
     // --- Spooler ----------------------------------------------------------------------------
     Result<std::vector<PortInfo>> enumPorts() override;
+    Result<std::string> printerDriverDirectory(const std::string& environment, std::uint32_t bufferSize) override;
+    SpoolerCall addPrinterDriverEx(const DriverRecord& driver, std::uint32_t flags) override;
+    SpoolerCall deleteMonitor(const std::string& environment, const std::string& name) override;
+    SpoolerCall addMonitor(const MonitorRecord& monitor) override;
+    Result<Handle> openPrinter(const std::string& name, const std::string& datatype, std::uint32_t access) override;
+    SpoolerCall setPrinterCommand(Handle printer, std::uint32_t command) override;
+    SpoolerCall deletePrinter(Handle printer) override;
+    void closePrinter(Handle printer) override;
+    Result<Handle> addPrinter(const PrinterRecord& printer) override;
+    Result<std::vector<PrinterRecord>> enumPrinters(std::uint32_t flags) override;
     // --- Registry ---------------------------------------------------------------------------
     Result<Handle> openKey(RegistryRoot root, const std::string& path, RegistryAccess access) override;
     Result<RegistryValue> enumValue(Handle key, std::uint32_t index, std::uint32_t nameCapacity,
                                     std::uint32_t dataCapacity) override;
     std::uint32_t setValue(Handle key, const std::string& name, std::uint32_t type, const std::string& data) override;
+    Result<Handle> createKey(RegistryRoot root, const std::string& path) override;
+    Result<std::string> queryValue(Handle key, const std::string& name, std::uint32_t bufferSize) override;
     void closeKey(Handle key) override;
     // --- FileSystem -------------------------------------------------------------------------
     std::string currentDirectory(std::uint32_t bufferSize) override;
@@ -96,12 +127,16 @@ public:
     Result<std::vector<FoundFile>> findFiles(const std::string& pattern) override;
     bool deleteFile(const std::string& path) override;
     bool removeDirectory(const std::string& path) override;
+    bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    std::string systemDirectory(std::uint32_t bufferSize) override;
+    std::string windowsDirectory(std::uint32_t bufferSize) override;
     std::string profileSectionNames(const std::string& file, std::uint32_t bufferSize) override;
     std::string profileString(const std::string& file, const std::string& section, const std::string& key,
                               std::uint32_t bufferSize) override;
     // --- System -----------------------------------------------------------------------------
     std::optional<OsVersion> versionEx(std::uint32_t recordSize) override;
     std::optional<bool> isWow64Process() override;
+    bool enablePrivilege(const std::string& name) override;
     void sleep(std::uint32_t milliseconds) override;
     std::string programTitle() override;
     std::unique_ptr<WorkerThread> startThread(std::function<void()> body) override;
@@ -116,14 +151,20 @@ public:
 
 private:
     struct OpenObject {
-        enum Kind { Manager, Service, Key, Module } kind;
-        std::string name;  // service name or registry key path
+        enum Kind { Manager, Service, Key, Module, Printer } kind;
+        std::string name;  // service name, registry key path or printer name
     };
     struct RegistryKey {
         std::vector<RegistryValue> values;
     };
 
     void record(const std::string& entry);
+    // The error a call is made to fail with; 0 when it runs as Windows would.
+    std::uint32_t injectedFailure(const std::string& call, const std::string& argument = {}) const;
+    // What the spooler does when its service has started.
+    void spoolerStarted();
+    void storePrinterKeys(const std::string& printer, const std::string& port);
+    bool fileExists(const std::string& windowsPath) const;
     Handle openObject(OpenObject object);
     const OpenObject* object(Handle handle, OpenObject::Kind kind) const;
     std::string registryKeyName(RegistryRoot root, const std::string& path) const;

@@ -39,6 +39,32 @@ bool Win32FileSystem::removeDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != FALSE;
 }
 
+bool Win32FileSystem::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+}
+
+namespace {
+
+// A folder name the system writes into a buffer: empty when it does not fit.
+template <class Query>
+std::string folderInto(std::uint32_t bufferSize, Query query) {
+    std::string buffer(bufferSize, '\0');
+    UINT length = query(buffer.data(), bufferSize);
+    if (length == 0 || length >= bufferSize) return {};
+    buffer.resize(length);
+    return buffer;
+}
+
+}  // namespace
+
+std::string Win32FileSystem::systemDirectory(std::uint32_t bufferSize) {
+    return folderInto(bufferSize, GetSystemDirectoryA);
+}
+
+std::string Win32FileSystem::windowsDirectory(std::uint32_t bufferSize) {
+    return folderInto(bufferSize, GetWindowsDirectoryA);
+}
+
 std::string Win32FileSystem::profileSectionNames(const std::string& file, std::uint32_t bufferSize) {
     std::string buffer(bufferSize, '\0');
     GetPrivateProfileSectionNamesA(buffer.data(), bufferSize, file.c_str());

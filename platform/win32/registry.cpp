@@ -18,6 +18,7 @@ HKEY rootKey(RegistryRoot root) {
 
 REGSAM accessMask(RegistryAccess access) {
     switch (access) {
+        case RegistryAccess::QueryValue: return KEY_QUERY_VALUE;
         case RegistryAccess::SetValue: return KEY_SET_VALUE;
         case RegistryAccess::AllAccess: return KEY_ALL_ACCESS;
         case RegistryAccess::Read: break;
@@ -54,6 +55,24 @@ std::uint32_t Win32Registry::setValue(Handle key, const std::string& name, std::
     return static_cast<std::uint32_t>(RegSetValueExA(fromHandle<HKEY>(key), name.c_str(), 0, type,
                                                      reinterpret_cast<const BYTE*>(data.data()),
                                                      static_cast<DWORD>(data.size())));
+}
+
+Result<Handle> Win32Registry::createKey(RegistryRoot root, const std::string& path) {
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HKEY key = nullptr;
+    LONG error = RegCreateKeyExA(rootKey(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, &security, &key, nullptr);
+    if (error != ERROR_SUCCESS) return Result<Handle>::failure(static_cast<std::uint32_t>(error));
+    return toHandle(key);
+}
+
+Result<std::string> Win32Registry::queryValue(Handle key, const std::string& name, std::uint32_t bufferSize) {
+    std::string data(bufferSize, '\0');
+    DWORD size = bufferSize;
+    LONG error = RegQueryValueExA(fromHandle<HKEY>(key), name.c_str(), nullptr, nullptr,
+                                  reinterpret_cast<BYTE*>(data.data()), &size);
+    if (error != ERROR_SUCCESS) return Result<std::string>::failure(static_cast<std::uint32_t>(error));
+    data.resize(size);
+    return data;
 }
 
 void Win32Registry::closeKey(Handle key) {

@@ -37,3 +37,104 @@ Result<std::vector<PortInfo>> Win32Spooler::enumPorts() {
 }
 
 }  // namespace setup::win32
+
+namespace setup::win32 {
+
+namespace {
+
+// The spooler's API takes writable strings; these point into the caller's records, which
+// outlive the call.
+char* text(const std::string& value) {
+    return const_cast<char*>(value.c_str());
+}
+
+SpoolerCall outcome(BOOL done) {
+    return done ? SpoolerCall{true, 0} : SpoolerCall{false, GetLastError()};
+}
+
+}  // namespace
+
+Result<std::string> Win32Spooler::printerDriverDirectory(const std::string& environment, std::uint32_t bufferSize) {
+    std::string buffer(bufferSize, '\0');
+    DWORD needed = 0;
+    if (!GetPrinterDriverDirectoryA(nullptr, text(environment), 1, reinterpret_cast<BYTE*>(buffer.data()), bufferSize,
+                                    &needed))
+        return Result<std::string>::failure(GetLastError());
+    buffer.resize(buffer.find('\0'));
+    return buffer;
+}
+
+SpoolerCall Win32Spooler::addPrinterDriverEx(const DriverRecord& driver, std::uint32_t flags) {
+    DRIVER_INFO_3A record{};
+    record.cVersion = driver.version;
+    record.pName = text(driver.name);
+    record.pEnvironment = text(driver.environment);
+    record.pDriverPath = text(driver.driverPath);
+    record.pDataFile = text(driver.dataFile);
+    record.pConfigFile = text(driver.configFile);
+    record.pHelpFile = text(driver.helpFile);
+    record.pDependentFiles = text(driver.dependentFiles);
+    record.pMonitorName = text(driver.monitorName);
+    record.pDefaultDataType = text(driver.defaultDataType);
+    return outcome(AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&record), flags));
+}
+
+SpoolerCall Win32Spooler::deleteMonitor(const std::string& environment, const std::string& name) {
+    return outcome(DeleteMonitorA(nullptr, text(environment), text(name)));
+}
+
+SpoolerCall Win32Spooler::addMonitor(const MonitorRecord& monitor) {
+    MONITOR_INFO_2A record{text(monitor.name), text(monitor.environment), text(monitor.dllName)};
+    return outcome(AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&record)));
+}
+
+Result<Handle> Win32Spooler::openPrinter(const std::string& name, const std::string& datatype, std::uint32_t access) {
+    PRINTER_DEFAULTSA defaults{text(datatype), nullptr, access};
+    HANDLE printer = nullptr;
+    if (!OpenPrinterA(text(name), &printer, &defaults)) return Result<Handle>::failure(GetLastError());
+    return reinterpret_cast<Handle>(printer);
+}
+
+SpoolerCall Win32Spooler::setPrinterCommand(Handle printer, std::uint32_t command) {
+    return outcome(SetPrinterA(reinterpret_cast<HANDLE>(printer), 0, nullptr, command));
+}
+
+SpoolerCall Win32Spooler::deletePrinter(Handle printer) {
+    return outcome(DeletePrinter(reinterpret_cast<HANDLE>(printer)));
+}
+
+void Win32Spooler::closePrinter(Handle printer) {
+    ClosePrinter(reinterpret_cast<HANDLE>(printer));
+}
+
+Result<Handle> Win32Spooler::addPrinter(const PrinterRecord& printer) {
+    PRINTER_INFO_2A record{};
+    record.pPrinterName = text(printer.printerName);
+    record.pPortName = text(printer.portName);
+    record.pDriverName = text(printer.driverName);
+    record.pPrintProcessor = text(printer.printProcessor);
+    record.pDatatype = text(printer.datatype);
+    HANDLE created = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
+    if (created == nullptr) return Result<Handle>::failure(GetLastError());
+    return reinterpret_cast<Handle>(created);
+}
+
+Result<std::vector<PrinterRecord>> Win32Spooler::enumPrinters(std::uint32_t flags) {
+    char noName[] = "";
+    DWORD needed = 0;
+    DWORD returned = 0;
+    EnumPrintersA(flags, noName, 2, nullptr, 0, &needed, &returned);
+    std::vector<BYTE> buffer(needed);
+    returned = 0;
+    if (!EnumPrintersA(flags, noName, 2, buffer.data(), needed, &needed, &returned))
+        return Result<std::vector<PrinterRecord>>::failure(GetLastError());
+    const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    std::vector<PrinterRecord> printers;
+    for (DWORD i = 0; i < returned; ++i)
+        printers.push_back(PrinterRecord{textOrEmpty(records[i].pPrinterName), textOrEmpty(records[i].pPortName),
+                                         textOrEmpty(records[i].pDriverName), textOrEmpty(records[i].pPrintProcessor),
+                                         textOrEmpty(records[i].pDatatype)});
+    return printers;
+}
+
+}  // namespace setup::win32

@@ -35,6 +35,18 @@ std::optional<OsVersion> Win32System::versionEx(std::uint32_t recordSize) {
     return OsVersion{record.dwMajorVersion, record.dwMinorVersion, record.dwBuildNumber, record.dwPlatformId};
 }
 
+bool Win32System::enablePrivilege(const std::string& name) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool enabled = LookupPrivilegeValueA(nullptr, name.c_str(), &privileges.Privileges[0].Luid) &&
+                   AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    CloseHandle(token);
+    return enabled;
+}
+
 std::optional<bool> Win32System::isWow64Process() {
     // Looked up at run time: older systems do not export it.
     HMODULE kernel = GetModuleHandleA("kernel32");

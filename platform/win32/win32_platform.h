@@ -21,6 +21,16 @@ public:
 class Win32Spooler : public Spooler {
 public:
     Result<std::vector<PortInfo>> enumPorts() override;
+    Result<std::string> printerDriverDirectory(const std::string& environment, std::uint32_t bufferSize) override;
+    SpoolerCall addPrinterDriverEx(const DriverRecord& driver, std::uint32_t flags) override;
+    SpoolerCall deleteMonitor(const std::string& environment, const std::string& name) override;
+    SpoolerCall addMonitor(const MonitorRecord& monitor) override;
+    Result<Handle> openPrinter(const std::string& name, const std::string& datatype, std::uint32_t access) override;
+    SpoolerCall setPrinterCommand(Handle printer, std::uint32_t command) override;
+    SpoolerCall deletePrinter(Handle printer) override;
+    void closePrinter(Handle printer) override;
+    Result<Handle> addPrinter(const PrinterRecord& printer) override;
+    Result<std::vector<PrinterRecord>> enumPrinters(std::uint32_t flags) override;
 };
 
 class Win32Registry : public Registry {
@@ -29,6 +39,8 @@ public:
     Result<RegistryValue> enumValue(Handle key, std::uint32_t index, std::uint32_t nameCapacity,
                                     std::uint32_t dataCapacity) override;
     std::uint32_t setValue(Handle key, const std::string& name, std::uint32_t type, const std::string& data) override;
+    Result<Handle> createKey(RegistryRoot root, const std::string& path) override;
+    Result<std::string> queryValue(Handle key, const std::string& name, std::uint32_t bufferSize) override;
     void closeKey(Handle key) override;
 };
 
@@ -39,6 +51,9 @@ public:
     Result<std::vector<FoundFile>> findFiles(const std::string& pattern) override;
     bool deleteFile(const std::string& path) override;
     bool removeDirectory(const std::string& path) override;
+    bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    std::string systemDirectory(std::uint32_t bufferSize) override;
+    std::string windowsDirectory(std::uint32_t bufferSize) override;
     std::string profileSectionNames(const std::string& file, std::uint32_t bufferSize) override;
     std::string profileString(const std::string& file, const std::string& section, const std::string& key,
                               std::uint32_t bufferSize) override;
@@ -48,6 +63,7 @@ class Win32System : public System {
 public:
     std::optional<OsVersion> versionEx(std::uint32_t recordSize) override;
     std::optional<bool> isWow64Process() override;
+    bool enablePrivilege(const std::string& name) override;
     void sleep(std::uint32_t milliseconds) override;
     std::string programTitle() override;
     std::unique_ptr<WorkerThread> startThread(std::function<void()> body) override;
