@@ -18,6 +18,8 @@ const BuildConfig multiSetup{
     {nullptr, "Microsoft Windows 95 ", "Microsoft Windows 98 ", "Microsoft Windows Me ", "Microsoft Windows NT ",
      "Microsoft Windows 2000 ", "Microsoft Windows XP ", "Microsoft Windows 2003 ", "Microsoft Windows vista ",
      "Microsoft Windows 7 ", "Microsoft Windows 8 ", "Microsoft Windows 10 ", nullptr},
+    "Failed to add the driver %d\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "exit and abort installation",
+    "There's no serialport,the current port is",
 };
 
 const BuildConfig soloSetup{
@@ -34,6 +36,8 @@ const BuildConfig soloSetup{
     {nullptr, "Microsoft Windows 95 ", "Microsoft Windows 98 ", "Microsoft Windows Me ", "Microsoft Windows NT ",
      "Microsoft Windows 2000 ", "Microsoft Windows XP ", "Microsoft Windows 2003 ", "Microsoft Windows Vista ",
      "Microsoft Windows 7 ", "Microsoft Windows 8 ", "Microsoft Windows 8.1 ", "Microsoft Windows 10 "},
+    "Failed to add the driver %d\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "Exit and abort installation",
+    "There's no serial port,the current port is",
 };
 
 }  // namespace

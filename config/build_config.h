@@ -25,6 +25,11 @@ struct BuildConfig {
     // codes without a name are null).
     const char* systemPrefix;
     std::array<const char*, 13> osNames;
+    // Receipt engine: the Retry/Cancel box after a failed driver registration (%d: the error).
+    const char* receiptDriverNotAdded;
+    // Installation tail: the status when the printer went to a parallel port because the
+    // chosen kind had none; the port follows directly.
+    const char* noSerialPort;
 };
 
 const BuildConfig& buildConfig(Program program);
@@ -43,6 +48,43 @@ constexpr const char* noPrinterChosen =
 constexpr const char* noDriverForPrinter = "The printer \"%s\" has no driver in this package (driver index %d).";
 // Shown when a service does not reach a state in time: service name, state, seconds.
 constexpr const char* serviceTimedOut = "The service %s did not reach the state %s within %d seconds.";
+
+// Driver installation. "\xA3\xBA" is the full-width colon of code page 936.
+constexpr const char* addingPrinterDriver = "Adding printer drive ";
+constexpr const char* driverAddedHead = "Driver ";
+constexpr const char* driverAddedTail = " is added";
+constexpr const char* labelDriverNotAdded =
+    "Failed to add the driver %d\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "exit and abort installation";
+constexpr const char* errorCaption = "Error";
+constexpr const char* reinstallCaption = "Reinstall";
+constexpr const char* monitorNotAdded = "Failed to add Monitor\r\n";
+constexpr const char* monitorAdded = "Advanced Language Monitor is added";
+constexpr const char* printerExistsHead = "The printer ";
+constexpr const char* printerExistsTail = " exists,Re-adding the printer...";
+constexpr const char* printerAdded = "Added the printer ";
+// The status when a USB printer went to a parallel port because there was no USB port.
+constexpr const char* noUsbPort = "There's no USB port,the current port is";
+constexpr const char* noUsefulPort = "There's no available useful port,please select other type of port";
+constexpr const char* missingSystemFiles = "Missing system flies,please repair system";
+constexpr const char* promptCaption = "Prompt";
+constexpr const char* addPrinterFailed = "Error AddPrinter %d";
+constexpr const char* errorPromptCaption = "Error prompt";
+constexpr const char* defaultPrinterNotSet = "Error\xA3\xBA" "Failed to set regist";
+constexpr const char* setDefaultHead = "Set the printer ";
+constexpr const char* setDefaultTail = " to default printer";
+constexpr const char* installationCompleted = "The installation is completed.";
+// Said instead of installing when a path or a name would not be what the spooler gets.
+constexpr const char* pathTooLong =
+    "The path\r\n%s\r\nis longer than the installer can pass to the spooler (at most %d characters).\r\n"
+    "Nothing was installed.";
+constexpr const char* noDriverDirectory =
+    "The print spooler did not give its driver folder for \"%s\" (error %u).\r\nNothing was installed.";
+constexpr const char* printerNameRefused =
+    "The printer name \"%s\" cannot be used: %s.\r\nNothing was installed; correct the name and press Install again.";
+constexpr const char* printerNameEmpty = "it is empty";
+constexpr const char* printerNameTooLong = "it is longer than 220 characters";
+constexpr const char* printerNameComma = "it holds a comma";
+constexpr const char* printerNameBackslash = "it holds a backslash";
 }  // namespace text
 
 constexpr int portColumnWidth = 110;

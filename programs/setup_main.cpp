@@ -2,9 +2,9 @@
 // SoloSetup). The only code that knows both the core and the Windows platform.
 #include <windows.h>
 
-#include "app/engines_not_built.h"
 #include "app/main_dialog.h"
 #include "config/build_config.h"
+#include "install/driver_engines.h"
 #include "platform/win32/win32_main_window.h"
 #include "platform/win32/win32_platform.h"
 
@@ -19,7 +19,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     setup::win32::Win32Platform system;
     setup::Platform platform = system.platform();
     setup::win32::Win32MainWindow window(updateMessage);
-    setup::EnginesNotBuilt engines;
+    setup::DriverEngines engines;
     {
         setup::MainDialog dialog(platform, setup::buildConfig(setup::Program::SETUP_PROGRAM), window, engines);
         window.run(dialog);

@@ -115,7 +115,10 @@ int SimMainWindow::sendUpdateData(std::intptr_t wParam) {
 
 void SimMainWindow::setStatusLine(const std::string& text) {
     CONTROLS;
-    if (text != status || statusHistory.empty()) statusHistory.push_back(text);
+    if (text != status || statusHistory.empty()) {
+        statusHistory.push_back(text);
+        controlLog.push_back("status " + text);
+    }
     status = text;
 }
 std::string SimMainWindow::statusLine() { CONTROLS; return status; }
@@ -174,9 +177,17 @@ bool SimMainWindow::portListIsSelected(int row) {
     return row >= 0 && row < static_cast<int>(portRows.size()) && portRows[row].selected;
 }
 
-void SimMainWindow::enableInstall(bool enabled) { CONTROLS; installEnabled = enabled; }
+void SimMainWindow::enableInstall(bool enabled) {
+    CONTROLS;
+    installEnabled = enabled;
+    controlLog.push_back(enabled ? "install on" : "install off");
+}
 std::string SimMainWindow::installCaption() { CONTROLS; return installText; }
-void SimMainWindow::setInstallCaption(const std::string& caption) { CONTROLS; installText = caption; }
+void SimMainWindow::setInstallCaption(const std::string& caption) {
+    CONTROLS;
+    installText = caption;
+    controlLog.push_back("caption " + caption);
+}
 void SimMainWindow::enableCancel(bool enabled) { CONTROLS; cancelEnabled = enabled; }
 void SimMainWindow::setProgress(int position) { CONTROLS; progressHistory.push_back(position); }
 

@@ -61,6 +61,9 @@ public:
 
     // What the user sees (read them on the test thread once the dialog is idle).
     std::vector<std::string> statusHistory;
+    // Every change of the status line and of the Install button, in the order the user saw
+    // them: "status <text>", "install on", "install off", "caption <text>".
+    std::vector<std::string> controlLog;
     std::string status;
     bool defaultPrinterTicked = false;
     std::vector<std::string> driverList;

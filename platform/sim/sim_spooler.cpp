@@ -33,12 +33,6 @@ const char* const onlineKeyPrefix = "SYSTEM\\CurrentControlSet\\Control\\Print\\
 
 }  // namespace
 
-std::string SimWindows::driverDirectory(const std::string& environment) {
-    if (environment == "Windows NT x86") return "C:\\Windows\\system32\\spool\\drivers\\w32x86";
-    if (environment == "Windows x64") return "C:\\Windows\\system32\\spool\\drivers\\x64";
-    return {};
-}
-
 std::string SimWindows::printerKey(const std::string& printer) {
     return std::string(onlineKeyPrefix) + printer;
 }
@@ -61,8 +55,9 @@ bool SimWindows::fileExists(const std::string& windowsPath) const {
 
 Result<std::string> SimWindows::printerDriverDirectory(const std::string& environment, std::uint32_t bufferSize) {
     record("GetPrinterDriverDirectory " + environment);
-    std::string folder = driverDirectory(environment);
-    if (folder.empty()) return Result<std::string>::failure(spooler_error::invalidEnvironment);
+    auto known = driverDirectories.find(environment);
+    if (known == driverDirectories.end()) return Result<std::string>::failure(spooler_error::invalidEnvironment);
+    const std::string& folder = known->second;
     if (folder.size() + 1 > bufferSize) return Result<std::string>::failure(122);  // ERROR_INSUFFICIENT_BUFFER
     fs::create_directories(resolve(folder, true));
     return folder;
@@ -72,8 +67,9 @@ SpoolerCall SimWindows::addPrinterDriverEx(const DriverRecord& driver, std::uint
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("AddPrinterDriverEx " + driver.name + " " + driver.environment);
     if (std::uint32_t error = injectedFailure("AddPrinterDriverEx")) return {false, error};
-    std::string folder = driverDirectory(driver.environment);
-    if (folder.empty()) return {false, spooler_error::invalidEnvironment};
+    auto known = driverDirectories.find(driver.environment);
+    if (known == driverDirectories.end()) return {false, spooler_error::invalidEnvironment};
+    const std::string& folder = known->second;
     if (flags & apdCopyNewFiles) {
         // Every file the record names must be there to be copied; dependent files are named
         // relative to the driver directory.

@@ -113,6 +113,10 @@ const char* const hardwareProfile = "system\\currentcontrolset\\hardware profile
 
 SimWindows::SimWindows(fs::path hostRoot) : hostRoot_(std::move(hostRoot)) {
     fs::create_directories(hostRoot_ / "c");
+    // The system folders of a 64-bit Windows, and the user's key of printer settings.
+    fs::create_directories(hostRoot_ / "c" / "windows" / "system32");
+    fs::create_directories(hostRoot_ / "c" / "windows" / "syswow64");
+    registry_[registryKeyName(RegistryRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows")];
     services["Spooler"] = SimService{ServiceState::Running};
 }
 

@@ -56,8 +56,10 @@ public:
     bool privilegeEnabled = false;
     std::string systemDir = "C:\\Windows\\system32";
     std::string windowsDir = "C:\\Windows";
-    // The driver directory of an environment.
-    static std::string driverDirectory(const std::string& environment);
+    // The spooler's driver folder of each environment it knows.
+    std::map<std::string, std::string> driverDirectories{
+        {"Windows NT x86", "C:\\Windows\\system32\\spool\\drivers\\w32x86"},
+        {"Windows x64", "C:\\Windows\\system32\\spool\\drivers\\x64"}};
     // The registry key of a printer below HKLM, as the spooler keeps it.
     static std::string printerKey(const std::string& printer);
 

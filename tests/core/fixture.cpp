@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "install/model_tables.h"
+
 #include <atomic>
 #include <unistd.h>
 
@@ -31,12 +33,14 @@ std::string driverNameFile(const std::vector<std::vector<std::string>>& sections
     return text;
 }
 
-Desktop::Desktop(Program program)
+Desktop::Desktop(Program program, bool installEngines)
     : machine(root.path),
       platform(machine.platform()),
-      dialog(platform, buildConfig(program), window, engines) {
+      dialog(platform, buildConfig(program), window,
+             installEngines ? static_cast<InstallEngines&>(drivers) : static_cast<InstallEngines&>(engines)) {
     machine.title = buildConfig(program).programName;
     window.attach(dialog);
+    engines.window = &window;
 }
 
 Desktop::~Desktop() {
@@ -55,6 +59,16 @@ void Desktop::providePackage(const std::string& driverNames) {
         {"Barcode\\x64\\almon64.dll", "dll"},
         {"Barcode\\Common\\THERMAL.chm", "help"},
     };
+}
+
+void Desktop::provideFullPackage() {
+    std::vector<std::vector<std::string>> sections;
+    for (const char* name : receiptDisplayTable()) sections.push_back({name});
+    for (const char* name : labelDisplayTable()) sections.push_back({name});
+    providePackage(driverNameFile(sections));
+    const Program program = dialog.context().config.program;
+    for (const PackageFile& file : packageFiles(program))
+        machine.archiveTree[std::string(packageFolderPath(file.folder)) + "\\" + file.name] = file.name;
 }
 
 void Desktop::open() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "install/driver_engines.h"
 #include "platform/sim/sim_main_window.h"
 #include "platform/sim/sim_windows.h"
 
@@ -18,15 +19,18 @@ struct EngineSpy : InstallEngines {
         int portKind;
         std::string chosenPort;
         bool portsFound;
+        bool installEnabled;  // the Install button while the engine runs
     };
     std::vector<Call> calls;
+    sim::SimMainWindow* window = nullptr;
     void installReceipt(DialogContext& context) override { note("receipt", context); }
     void installLabel(DialogContext& context) override { note("label", context); }
 
 private:
     void note(const char* engine, DialogContext& context) {
         const InstallValues& v = context.values;
-        calls.push_back({engine, v.driverIndex.value_or(-99), v.portKind.value_or(-99), v.chosenPort, v.portsFound});
+        calls.push_back({engine, v.driverIndex.value_or(-99), v.portKind.value_or(-99), v.chosenPort, v.portsFound,
+                         window->installEnabled});
         // Like an engine that stopped at a cancelled port dialog: Install usable again.
         context.window.enableInstall(true);
     }
@@ -44,12 +48,16 @@ std::string driverNameFile(const std::vector<std::vector<std::string>>& sections
 
 // A machine with the main dialog on it, its package beside the program.
 struct Desktop {
-    explicit Desktop(Program program = Program::MultiSetup);
+    // With installEngines the dialog runs the real installation engines, else the spy.
+    explicit Desktop(Program program = Program::MultiSetup, bool installEngines = false);
     ~Desktop();
 
     // Puts DriverData.Drv in the current directory and lets the archiver unpack the given
     // printer-name list and one driver file of each folder.
     void providePackage(const std::string& driverNames);
+    // Puts a package with every file the program's tables name and the printer-name list
+    // that gives each driver index its display name.
+    void provideFullPackage();
     // Opens the dialog and waits until preparation enabled Install.
     void openAndPrepare();
     void open();
@@ -58,6 +66,7 @@ struct Desktop {
     sim::SimWindows machine;
     sim::SimMainWindow window;
     EngineSpy engines;
+    DriverEngines drivers;
     Platform platform;
     MainDialog dialog;
     bool opened = false;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "tests/core/fixture.h"
 
 namespace setup::test {
@@ -187,5 +190,57 @@ TEST_F(MainDialogTest, ClosingWhilePreparingStopsTheUnpackingAndLeavesNothing) {
     EXPECT_FALSE(window.installEnabled);
 }
 
+TEST_F(MainDialogTest, InstallIsEnabledOnlyAfterTheSystemIsShown) {
+    prepareWith({{"Series R01"}});
+    const auto& log = window.controlLog;
+    auto enabled = std::find(log.begin(), log.end(), "install on");
+    ASSERT_NE(enabled, log.end());
+    ASSERT_NE(enabled, log.begin());
+    EXPECT_EQ(std::prev(enabled)->rfind("status Current Systems is ", 0), 0u);
+}
+
+TEST_F(MainDialogTest, InstallStaysDisabledWhileItsHandlerRuns) {
+    prepareWith(receiptAndLabelSections());
+    EXPECT_FALSE(install().installEnabled);
+}
+
+TEST_F(MainDialogTest, TheListStylesKeepOtherBitsDropHotTrackingAndAddGridAndRowSelection) {
+    window.portListStyle = listViewTrackSelect | 0x04;
+    prepareWith({{"Series R01"}});
+    EXPECT_EQ(window.portListStyle, 0x25u);
+}
+
+TEST_F(MainDialogTest, EveryPortTypeRowReadsAsTheProgramSaysIt) {
+    prepareWith({{"Series R01"}});
+    std::vector<std::vector<std::string>> multi{
+        {"Serial port", "The program will select a available serial port during instalation"},
+        {"USB port", "The program will select a available USB port automatically"},
+        {"Parallel port", "The program will prompt you to select a parallel port before install"},
+        {"TCP/IP port", "The program will prompt you to create a TCP/IP port or configure"}};
+    for (std::size_t row = 0; row < multi.size(); ++row) EXPECT_EQ(window.portRows[row].texts, multi[row]) << row;
+
+    Desktop solo(Program::SoloSetup);
+    solo.providePackage(driverNameFile({{"Series R01"}}));
+    solo.openAndPrepare();
+    std::vector<std::vector<std::string>> single{
+        {"Serial port", "The program will select a available serial port during installation"},
+        {"USB port", "The program will select a available USB port automatically"},
+        {"Parallel port", "The program will prompt you to select a parallel port during installation"},
+        {"TCP/IP port", "The program will prompt you to create a TCP/IP port or configure"}};
+    for (std::size_t row = 0; row < single.size(); ++row) EXPECT_EQ(solo.window.portRows[row].texts, single[row]) << row;
+}
+
+TEST_F(MainDialogTest, CancelAfterPreparationEndsTheDialogAndRemovesThePackage) {
+    prepareWith({{"Series R01"}});
+    ASSERT_TRUE(desktop.machine.exists("C:\\DriverName.cfg"));
+    window.clickCancel();
+    ASSERT_TRUE(window.waitClosed());
+    EXPECT_EQ(window.endResult, message_box::idCancel);
+    EXPECT_FALSE(desktop.machine.exists("C:\\DriverName.cfg"));
+    EXPECT_FALSE(desktop.machine.exists("C:\\Ticket"));
+    EXPECT_FALSE(desktop.machine.exists("C:\\Barcode"));
+}
+
 }  // namespace
+
 }  // namespace setup::test

@@ -34,6 +34,15 @@ TEST_F(ServiceControlTest, StartIfStoppedLeavesARunningServiceAlone) {
     EXPECT_EQ(desktop.machine.logMatching("QueryServiceStatus").size(), 1u);
 }
 
+TEST_F(ServiceControlTest, StartIfStoppedLeavesAServiceInAnyOtherStateAlone) {
+    for (ServiceState state : {ServiceState::Paused, ServiceState::StartPending, ServiceState::StopPending,
+                               ServiceState::PausePending, ServiceState::ContinuePending}) {
+        spooler() = {state, 1000, 1000};  // a pending state that does not end meanwhile
+        control(serviceStartIfStopped);
+        EXPECT_TRUE(controls().empty()) << static_cast<int>(state);
+    }
+}
+
 TEST_F(ServiceControlTest, RestartStopsARunningServiceThenStartsIt) {
     spooler() = {ServiceState::Running, 2, 3};
     control(serviceRestart);

@@ -1,0 +1,114 @@
+#include "install/driver_staging.h"
+
+#include <cstdio>
+
+#include "probe/os_probe.h"
+
+namespace setup {
+
+namespace {
+
+constexpr std::size_t maxPrinterNameLength = 220;
+constexpr int osCodeWindowsNt4 = 4;
+
+std::string formatted(const char* format, const std::string& a, int b) {
+    std::vector<char> text(std::snprintf(nullptr, 0, format, a.c_str(), b) + 1);
+    std::snprintf(text.data(), text.size(), format, a.c_str(), b);
+    return text.data();
+}
+
+// Stops an installation that could not start: Install usable again, nothing changed.
+void refuse(DialogContext& context, const std::string& message) {
+    context.window.messageBox(message, text::errorCaption, message_box::ok | message_box::iconError);
+    context.window.enableInstall(true);
+}
+
+}  // namespace
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    return folder + "\\" + name;
+}
+
+std::optional<DriverFolder> findDriverFolder(DialogContext& context) {
+    DriverFolder folder{environmentX86, {}};
+    if (context.values.is64Bit) folder.environment = environmentX64;
+    Result<std::string> directory = context.platform.spooler.printerDriverDirectory(environmentX86, driverFolderBufferSize);
+    if (context.values.is64Bit)
+        directory = context.platform.spooler.printerDriverDirectory(environmentX64, driverFolderBufferSize);
+    // Without the folder every staged file would land in the root of the current drive.
+    if (!directory || directory->empty()) {
+        char message[512];
+        std::snprintf(message, sizeof message, text::noDriverDirectory, folder.environment.c_str(),
+                      static_cast<unsigned>(directory ? 0 : directory.error()));
+        refuse(context, message);
+        return std::nullopt;
+    }
+    folder.directory = *directory;
+    return folder;
+}
+
+bool acceptPrinterName(DialogContext& context, const std::string& printerName) {
+    const char* reason = nullptr;
+    if (printerName.empty())
+        reason = text::printerNameEmpty;
+    else if (printerName.size() > maxPrinterNameLength)
+        reason = text::printerNameTooLong;
+    else if (printerName.find(',') != std::string::npos)
+        reason = text::printerNameComma;
+    else if (printerName.find('\\') != std::string::npos)
+        reason = text::printerNameBackslash;
+    if (reason == nullptr) return true;
+    char message[512];
+    std::snprintf(message, sizeof message, text::printerNameRefused, printerName.substr(0, 64).c_str(), reason);
+    refuse(context, message);
+    return false;
+}
+
+void Staging::copy(const std::string& source, const std::string& destination) {
+    copies_.push_back({source, destination});
+}
+
+const std::string& Staging::path(const std::string& recordPath) {
+    paths_.push_back(recordPath);
+    return paths_.back();
+}
+
+bool Staging::fits() {
+    std::vector<const std::string*> all;
+    for (const Copy& c : copies_) all.insert(all.end(), {&c.source, &c.destination});
+    for (const std::string& p : paths_) all.push_back(&p);
+    for (const std::string* p : all) {
+        if (p->size() < limit_) continue;
+        refuse(context_, formatted(text::pathTooLong, *p, static_cast<int>(limit_) - 1));
+        return false;
+    }
+    return true;
+}
+
+void Staging::copyAll() {
+    for (const Copy& c : copies_) {
+        context_.platform.files.copyFile(c.source, c.destination, false);
+        context_.calls.statusStep(c.destination);
+    }
+}
+
+void driverNotAdded(DialogContext& context, const DriverFailureBox& box, std::uint32_t error) {
+    char message[512];
+    std::snprintf(message, sizeof message, box.text, static_cast<int>(error));
+    int answer = box.ownedByDialog
+                     ? context.window.messageBox(message, text::errorCaption, message_box::retryCancel)
+                     : context.calls.appMessageBox(message, message_box::retryCancel);
+    if (answer == message_box::idRetry) {
+        context.window.setInstallCaption(text::reinstallCaption);
+        context.window.enableInstall(true);
+        context.window.setProgress(0);
+        return;
+    }
+    context.calls.closeConfirmed();
+}
+
+std::uint32_t driverVersion(DialogContext& context) {
+    return osCode(context.platform.system, context.config.program) == osCodeWindowsNt4 ? 2 : 3;
+}
+
+}  // namespace setup

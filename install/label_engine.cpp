@@ -1,0 +1,109 @@
+#include <string>
+
+#include "install/driver_engines.h"
+#include "install/driver_staging.h"
+#include "install/installation_tail.h"
+#include "install/model_tables.h"
+#include "ports/port_choice.h"
+#include "probe/service_control.h"
+
+namespace setup {
+
+namespace {
+
+constexpr std::uint32_t systemFolderBufferSize = 260;
+constexpr std::uint32_t labelDependentFilesBufferSize = 500;
+
+// The folder the spooler loads the language monitor from: the system folder, or on a
+// 64-bit system the 32-bit one beside it.
+std::string monitorFolder(DialogContext& context) {
+    FileSystem& files = context.platform.files;
+    if (context.values.is64Bit) return joinPath(files.windowsDirectory(systemFolderBufferSize), "SysWOW64");
+    return files.systemDirectory(systemFolderBufferSize);
+}
+
+// Each language DLL, then the model's .BA0 and .PP0 files, every name after a backslash.
+std::string labelDependentFiles(const LabelModel& model) {
+    std::string files;
+    auto add = [&files](const std::string& name) { files += "\\" + name + '\0'; };
+    for (const char* dll : model.languageDlls()) add(dll);
+    add(model.dataFile(labelBa0Extension));
+    add(model.dataFile(labelPp0Extension));
+    files.resize(labelDependentFilesBufferSize, '\0');
+    return files;
+}
+
+// Removes a monitor of the same name first (restarting the spooler so that it lets go of
+// the old DLL), then registers ours. A monitor already there counts as added.
+bool addLanguageMonitor(DialogContext& context, const std::string& environment, const std::string& dllPath) {
+    Spooler& spooler = context.platform.spooler;
+    const std::string name(labelMonitorName);
+    controlService(context, spoolerService, serviceStartIfStopped);
+    if (spooler.deleteMonitor(environment, name).ok) controlService(context, spoolerService, serviceRestart);
+    SpoolerCall added = spooler.addMonitor(MonitorRecord{name, environment, dllPath});
+    if (!added.ok && added.error != spooler_error::printMonitorAlreadyInstalled) {
+        context.calls.appMessageBox(text::monitorNotAdded, message_box::ok);
+        context.calls.closeConfirmed();
+        return false;
+    }
+    context.calls.statusStep(text::monitorAdded);
+    return true;
+}
+
+}  // namespace
+
+void DriverEngines::installLabel(DialogContext& context) {
+    InstallValues& values = context.values;
+    MainWindow& window = context.window;
+    const std::string printerName = window.driverListText();
+    if (!acceptPrinterName(context, printerName)) return;
+    if (!choosePortBeforeInstall(context)) return;
+    std::optional<LabelModel> model = labelLookup(*values.driverIndex, values.is64Bit);
+    std::optional<DriverFolder> folder = findDriverFolder(context);
+    if (!folder) return;
+
+    const std::string source = values.is64Bit ? "C:\\Barcode\\x64\\" : "C:\\Barcode\\x86\\";
+    const std::string common = "C:\\Barcode\\Common\\";
+    const std::string& directory = folder->directory;
+
+    Staging monitor(context, systemFolderBufferSize);
+    const std::string monitorPath = joinPath(monitorFolder(context), model->monitorDll());
+    monitor.copy(source + model->monitorDll(), monitorPath);
+
+    Staging staging(context, labelPathBufferSize);
+    for (const char* file : model->files) staging.copy(source + file, joinPath(directory, file));
+    staging.copy(common + std::string(labelHelpFile), joinPath(directory, std::string(labelHelpFile)));
+    for (std::string_view extension : labelDataExtensions)
+        staging.copy(common + model->dataFile(extension), joinPath(directory, model->dataFile(extension)));
+    DriverRecord driver;
+    driver.version = driverVersion(context);
+    driver.name = model->displayName;
+    driver.environment = folder->environment;
+    driver.driverPath = staging.path(joinPath(directory, model->driverDll()));
+    driver.dataFile = staging.path(joinPath(directory, model->dataFile(labelDatExtension)));
+    driver.configFile = staging.path(joinPath(directory, model->uiDll()));
+    driver.helpFile = staging.path(joinPath(directory, std::string(labelHelpFile)));
+    driver.dependentFiles = labelDependentFiles(*model);
+    driver.monitorName = labelMonitorName;
+    driver.defaultDataType = "RAW";
+    if (!monitor.fits() || !staging.fits()) return;
+
+    monitor.copyAll();
+    if (!addLanguageMonitor(context, folder->environment, monitorPath)) return;
+    staging.copyAll();
+    window.setProgress(10);
+    context.calls.statusStep(text::addingPrinterDriver + driver.name);
+    SpoolerCall added = context.platform.spooler.addPrinterDriverEx(driver, apdCopyNewFiles);
+    if (!added.ok) return driverNotAdded(context, {text::labelDriverNotAdded, false}, added.error);
+
+    context.calls.statusStep(text::driverAddedHead + driver.name + text::driverAddedTail);
+    FileSystem& files = context.platform.files;
+    for (const std::string& name : {std::string(labelHelpFile), model->dataFile(labelBa0Extension),
+                                    model->dataFile(labelPp0Extension), model->dataFile(labelDatExtension)})
+        files.deleteFile(joinPath(directory, name));
+    for (const char* file : model->files) files.deleteFile(joinPath(directory, file));
+    window.setProgress(20);
+    finishInstallation(context, printerName, driver.name, labelFinishPauseMs);
+}
+
+}  // namespace setup

@@ -1,0 +1,429 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "install/model_tables.h"
+#include "tests/core/fixture.h"
+
+namespace setup::test {
+
+namespace {
+
+constexpr const char* x86Folder = "C:\\Windows\\system32\\spool\\drivers\\w32x86";
+constexpr const char* x64Folder = "C:\\Windows\\system32\\spool\\drivers\\x64";
+constexpr int receiptR31 = 30;  // driver index of "Series R31"
+constexpr int firstLabel = 33;
+
+// A machine with the whole driver package and the real engines, the dialog prepared.
+struct Installation {
+    explicit Installation(Program program = Program::MultiSetup, bool is64Bit = false) : desktop(program, true) {
+        machine.wow64 = is64Bit;
+        machine.ports = {{"LPT1:", "Local Port", "Local Port", 0}};
+        desktop.provideFullPackage();
+    }
+    void prepare() { desktop.openAndPrepare(); }
+    // Chooses the driver and port kind and presses Install once.
+    void install(int driverIndex, int portKind = portKindParallel) {
+        if (!prepared) prepare();
+        prepared = true;
+        window.chooseDriver(driverIndex);
+        window.choosePortRow(portKind);
+        window.clickInstall();
+    }
+    const DriverRecord* driver(const std::string& name) const {
+        for (const DriverRecord& d : machine.drivers)
+            if (d.name == name) return &d;
+        return nullptr;
+    }
+    const PrinterRecord* printer(const std::string& name) const {
+        for (const PrinterRecord& p : machine.printers)
+            if (p.printerName == name) return &p;
+        return nullptr;
+    }
+    bool saw(const std::string& status) const {
+        return std::find(window.statusHistory.begin(), window.statusHistory.end(), status) != window.statusHistory.end();
+    }
+    bool finished() const { return window.installText == "&Finish" && window.installEnabled; }
+
+    Desktop desktop;
+    sim::SimWindows& machine = desktop.machine;
+    sim::SimMainWindow& window = desktop.window;
+    bool prepared = false;
+};
+
+// Names of a multi-string buffer: NUL-terminated names ended by an empty one.
+std::vector<std::string> names(const std::string& block) {
+    std::vector<std::string> list;
+    for (std::size_t at = 0; at < block.size() && block[at] != '\0'; at = block.find('\0', at) + 1)
+        list.push_back(block.substr(at, block.find('\0', at) - at));
+    return list;
+}
+
+TEST(ReceiptEngine, InstallsOnTheParallelPortAndFinishes) {
+    Installation run;
+    run.install(0);
+    const DriverRecord* driver = run.driver("Series R01");
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->environment, "Windows NT x86");
+    EXPECT_EQ(driver->version, 3u);
+    EXPECT_EQ(driver->driverPath, std::string(x86Folder) + "\\uniDRV.DLL");
+    EXPECT_EQ(driver->dataFile, std::string(x86Folder) + "\\TKR58A.GPD");
+    EXPECT_EQ(driver->configFile, std::string(x86Folder) + "\\uniDRVui.DLL");
+    EXPECT_EQ(driver->helpFile, std::string(x86Folder) + "\\uniDRV.HLP");
+    EXPECT_EQ(driver->monitorName, "");
+    EXPECT_EQ(driver->defaultDataType, "RAW");
+    // The group-1 block and its DLL, byte for byte in a zeroed 255-byte buffer.
+    EXPECT_EQ(driver->dependentFiles.size(), 255u);
+    EXPECT_EQ(driver->dependentFiles.substr(0, 50),
+              std::string("\\ttfsub.GPD\0\\unires.DLL\0\\stdnames.GPD\0RCPT01.DLL\0\0", 50));
+
+    const PrinterRecord* printer = run.printer("Series R01");
+    ASSERT_NE(printer, nullptr);
+    EXPECT_EQ(printer->portName, "LPT1:");
+    EXPECT_EQ(printer->driverName, "Series R01");
+    EXPECT_EQ(printer->printProcessor, "WinPrint");
+    EXPECT_EQ(printer->datatype, "RAW");
+    EXPECT_TRUE(run.machine.privilegeEnabled);
+    // The default printer, its text with the terminating NUL the registry wants.
+    EXPECT_EQ(run.machine.registryValue(RegistryRoot::CurrentUser,
+                                        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device"),
+              std::string("Series R01,winspool,LPT1:\0", 26));
+
+    // Staged copies go, the plug-in files stay.
+    EXPECT_FALSE(run.machine.exists(std::string(x86Folder) + "\\RCPT01.DLL"));
+    EXPECT_FALSE(run.machine.exists(std::string(x86Folder) + "\\uniDRV.DLL"));
+    EXPECT_TRUE(run.machine.exists(std::string(x86Folder) + "\\TKTPLUG.dll"));
+    EXPECT_TRUE(run.machine.exists(std::string(x86Folder) + "\\TKTPLUG.ini"));
+
+    EXPECT_EQ(run.window.progressHistory, (std::vector<int>{10, 20, 30, 40, 100}));
+    EXPECT_TRUE(run.saw(std::string(x86Folder) + "\\RCPT01.DLL"));
+    EXPECT_TRUE(run.saw("Adding printer drive Series R01"));
+    EXPECT_TRUE(run.saw("Driver Series R01 is added"));
+    EXPECT_TRUE(run.saw("Added the printer Series R01"));
+    EXPECT_TRUE(run.saw("Set the printer Series R01 to default printer"));
+    EXPECT_EQ(run.window.status, "The installation is completed.");
+    EXPECT_TRUE(run.finished());
+    EXPECT_EQ(run.machine.logMatching("Sleep 500").size(), 1u);
+
+    run.window.clickInstall();  // "&Finish"
+    ASSERT_TRUE(run.window.waitClosed());
+    EXPECT_EQ(run.window.endResult, message_box::idOk);
+}
+
+TEST(ReceiptEngine, StagingCopiesEachFileInOrderAndShowsItsDestination) {
+    Installation run;
+    run.install(15);  // group 2, not "Series R20": RCPT02
+    std::vector<std::string> copies;
+    for (const std::string& entry : run.machine.logMatching("CopyFile ")) copies.push_back(entry.substr(9));
+    const std::string src = "C:\\Ticket\\x86\\", dst = std::string(x86Folder) + "\\";
+    std::vector<std::string> expected;
+    for (const char* file : {"RCPT02.DLL", "TKP80A.GPD", "TKTPLUG.dll", "TKTPLUG.ini", "uniDRVui.DLL", "uniDRV.DLL",
+                             "UNIDRV.HLP", "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"})
+        expected.push_back(src + file + " " + dst + file);
+    EXPECT_EQ(copies, expected);
+}
+
+TEST(ReceiptEngine, SixtyFourBitSystemsUseTheX64EnvironmentAndFolders) {
+    Installation run(Program::MultiSetup, true);
+    run.install(0);
+    const DriverRecord* driver = run.driver("Series R01");
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->environment, "Windows x64");
+    EXPECT_EQ(driver->driverPath, std::string(x64Folder) + "\\uniDRV.DLL");
+    EXPECT_FALSE(run.machine.logMatching("CopyFile C:\\Ticket\\x64\\RCPT01.DLL").empty());
+    EXPECT_TRUE(run.machine.logMatching("CopyFile C:\\Ticket\\x86").empty());
+}
+
+TEST(ReceiptEngine, WindowsNt4GetsDriverVersion2) {
+    Installation run;
+    run.machine.version = OsVersion{4, 0, 1381, 2};
+    run.install(0);
+    ASSERT_NE(run.driver("Series R01"), nullptr);
+    EXPECT_EQ(run.driver("Series R01")->version, 2u);
+}
+
+TEST(ReceiptEngine, PluginRowsListThePluginFilesBeforeTheGroupDll) {
+    Installation run;
+    run.install(receiptR31);
+    const DriverRecord* driver = run.driver("Series R31");
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->dependentFiles.substr(0, 76),
+              std::string("\\ttfsub.GPD\0\\unires.DLL\0\\stdnames.GPD\0\\TKTPLUG.ini\0\\TKTPLUG.dll\0RCPT05.DLL\0\0", 76));
+}
+
+TEST(ReceiptEngine, SoloSetupCreatesThePrinterUnderTheTypedName) {
+    Installation run(Program::SoloSetup);
+    run.prepare();
+    run.prepared = true;
+    run.window.chooseDriver(31);  // "Series R32" picks SOLO7
+    run.window.onDialogThread([&] { run.window.printerNameText = "Front desk"; });
+    run.window.choosePortRow(portKindParallel);
+    run.window.clickInstall();
+    ASSERT_NE(run.printer("Front desk"), nullptr);
+    EXPECT_EQ(run.printer("Front desk")->driverName, "Series R32");
+    EXPECT_EQ(names(run.driver("Series R32")->dependentFiles).back(), "SOLO7.DLL");
+}
+
+TEST(ReceiptEngine, APrinterNameTheSpoolerWouldRefuseStopsBeforeAnythingIsCopied) {
+    for (const std::string& typed : {std::string(), std::string("Desk,1"), std::string("Desk\\1"), std::string(221, 'a')}) {
+        Installation run(Program::SoloSetup);
+        run.prepare();
+        run.prepared = true;
+        run.window.onDialogThread([&] { run.window.printerNameText = typed; });
+        run.window.choosePortRow(portKindParallel);
+        run.window.clickInstall();
+        EXPECT_TRUE(run.machine.logMatching("CopyFile").empty()) << typed;
+        EXPECT_TRUE(run.machine.drivers.empty());
+        ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+        EXPECT_NE(run.window.messageBoxes[0].text.find("cannot be used"), std::string::npos);
+        EXPECT_TRUE(run.window.installEnabled);
+    }
+}
+
+TEST(ReceiptEngine, RetryAfterAFailedRegistrationOffersReinstallWhichRunsAgain) {
+    Installation run;
+    run.machine.failingCalls["AddPrinterDriverEx"] = 87;
+    run.window.answers = {message_box::idRetry};
+    run.install(0);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              "Failed to add the driver 87\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "exit and abort installation");
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "Error");
+    EXPECT_EQ(run.window.messageBoxes[0].style, message_box::retryCancel);
+    EXPECT_EQ(run.window.installText, "Reinstall");
+    EXPECT_TRUE(run.window.installEnabled);
+    EXPECT_EQ(run.window.progressHistory.back(), 0);
+    EXPECT_TRUE(run.machine.exists(std::string(x86Folder) + "\\RCPT01.DLL"));  // staged files stay
+
+    run.machine.failingCalls.clear();
+    run.window.clickInstall();
+    EXPECT_EQ(run.machine.logMatching("AddPrinterDriverEx").size(), 2u);
+    EXPECT_TRUE(run.finished());
+}
+
+TEST(ReceiptEngine, CancelAfterAFailedRegistrationEndsTheDialog) {
+    Installation run(Program::SoloSetup);
+    run.machine.failingCalls["AddPrinterDriverEx"] = 5;
+    run.window.answers = {message_box::idCancel};
+    run.install(0);
+    ASSERT_TRUE(run.window.waitClosed());
+    EXPECT_EQ(run.window.endResult, message_box::idOk);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              "Failed to add the driver 5\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "Exit and abort installation");
+    EXPECT_FALSE(run.machine.exists("C:\\Ticket"));
+}
+
+TEST(ReceiptEngine, APathTooLongForItsBufferStopsWithTheFullPath) {
+    Installation run;
+    const std::string folder = "C:\\" + std::string(247, 'd');
+    run.machine.driverDirectories["Windows NT x86"] = folder;
+    run.install(0);
+    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
+    EXPECT_TRUE(run.machine.drivers.empty());
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_NE(run.window.messageBoxes[0].text.find(folder + "\\RCPT01.DLL"), std::string::npos);
+    EXPECT_TRUE(run.window.installEnabled);
+}
+
+TEST(InstallationTail, InstallingTwiceReplacesThePrinter) {
+    Installation run;
+    run.install(0);
+    run.window.onDialogThread([&] { run.window.installText = "&Install"; });
+    run.window.clickInstall();
+    EXPECT_TRUE(run.saw("The printer Series R01 exists,Re-adding the printer..."));
+    EXPECT_EQ(run.machine.logMatching("SetPrinter 3").size(), 1u);
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    EXPECT_EQ(run.machine.printers.size(), 1u);
+    EXPECT_TRUE(run.finished());
+}
+
+TEST(InstallationTail, AnUntickedBoxWritesNoDefaultButStillSaysTheStep) {
+    Installation run;
+    run.prepare();
+    run.prepared = true;
+    run.window.tickDefaultPrinterBox(false);
+    run.install(0);
+    EXPECT_FALSE(run.machine.registryValue(RegistryRoot::CurrentUser,
+                                           "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device"));
+    EXPECT_TRUE(run.saw("Set the printer Series R01 to default printer"));
+    EXPECT_EQ(run.window.progressHistory, (std::vector<int>{10, 20, 30, 40, 100}));
+}
+
+TEST(InstallationTail, AFailedPrinterCreationSaysWhyAndLeavesInstallUsable) {
+    struct Case {
+        std::uint32_t error;
+        std::string text, caption, button;
+    };
+    for (const Case& c : {Case{1796, "There's no available useful port,please select other type of port", "Prompt", "Reinstall"},
+                          Case{126, "Missing system flies,please repair system", "Prompt", "Reinstall"},
+                          Case{1801, "Error AddPrinter 1801", "Error prompt", "&Install"}}) {
+        Installation run;
+        run.machine.failingCalls["AddPrinter"] = c.error;
+        run.install(0);
+        ASSERT_EQ(run.window.messageBoxes.size(), 1u) << c.error;
+        EXPECT_EQ(run.window.messageBoxes[0].text, c.text);
+        EXPECT_EQ(run.window.messageBoxes[0].caption, c.caption);
+        EXPECT_EQ(run.window.messageBoxes[0].style, message_box::ok);
+        EXPECT_EQ(run.window.installText, c.button);
+        EXPECT_TRUE(run.window.installEnabled);
+        EXPECT_EQ(run.window.progressHistory.back(), 0);
+        EXPECT_FALSE(run.saw("The installation is completed."));
+        EXPECT_FALSE(run.machine.registryValue(RegistryRoot::CurrentUser,
+                                               "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device"));
+    }
+}
+
+TEST(InstallationTail, AFailedDefaultPrinterWriteIsSaidAndTheInstallationGoesOn) {
+    Installation run;
+    run.machine.setRegistryValue(RegistryRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+                                 "Other", regSz, "x");
+    run.machine.failingCalls["RegSetValueEx Device"] = 5;
+    run.install(0);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text, "Error\xA3\xBA" "Failed to set regist");
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "multisetup");
+    EXPECT_TRUE(run.finished());
+}
+
+TEST(InstallationTail, WithoutAPortOfTheChosenKindTheFirstParallelPortIsUsedOnce) {
+    for (int kind : {portKindSerial, portKindUsb}) {
+        Installation run;
+        run.install(0, kind);
+        const PrinterRecord* printer = run.printer("Series R01");
+        ASSERT_NE(printer, nullptr);
+        EXPECT_EQ(printer->portName, "LPT1:");
+        EXPECT_EQ(run.machine.logMatching("AddPrinter ").size(), 1u);
+        EXPECT_TRUE(run.saw(kind == portKindSerial ? "There's no serialport,the current port isLPT1:"
+                                                   : "There's no USB port,the current port isLPT1:"));
+    }
+}
+
+TEST(InstallationTail, WithoutAnyUsablePortNothingIsCreated) {
+    Installation run;
+    run.machine.ports.clear();
+    run.install(0, portKindUsb);
+    EXPECT_TRUE(run.machine.printers.empty());
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "Prompt");
+    EXPECT_EQ(run.window.installText, "Reinstall");
+    EXPECT_TRUE(run.window.installEnabled);
+}
+
+TEST(LabelEngine, InstallsTheMonitorTheDriverAndThePrinter) {
+    Installation run;
+    run.install(firstLabel);
+    ASSERT_EQ(run.machine.monitors.size(), 1u);
+    EXPECT_EQ(run.machine.monitors[0].name, "Advanced Language Monitor");
+    EXPECT_EQ(run.machine.monitors[0].dllName, "C:\\Windows\\system32\\almonNT.dll");
+    EXPECT_TRUE(run.machine.exists("C:\\Windows\\system32\\almonNT.dll"));
+    const DriverRecord* driver = run.driver(labelDisplayTable()[0]);
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->monitorName, "Advanced Language Monitor");
+    EXPECT_EQ(driver->driverPath, std::string(x86Folder) + "\\QLBDRV50.DLL");
+    EXPECT_EQ(driver->configFile, std::string(x86Folder) + "\\QLBUI50.DLL");
+    EXPECT_EQ(driver->helpFile, std::string(x86Folder) + "\\THERMAL.chm");
+    const std::string base = labelBaseNameTable()[0];
+    EXPECT_EQ(driver->dataFile, std::string(x86Folder) + "\\" + base + ".DAT");
+    std::vector<std::string> dependent = names(driver->dependentFiles);
+    ASSERT_EQ(dependent.size(), 29u);
+    EXPECT_EQ(dependent[0], "\\QLBENG50.DLL");
+    EXPECT_EQ(dependent[1], "\\QLBSLO50.DLL");
+    EXPECT_EQ(dependent[26], "\\QLBPBR50.DLL");
+    EXPECT_EQ(dependent[27], "\\" + base + ".BA0");
+    EXPECT_EQ(dependent[28], "\\" + base + ".PP0");
+    EXPECT_EQ(driver->dependentFiles.size(), 500u);
+    EXPECT_TRUE(run.saw("Advanced Language Monitor is added"));
+    EXPECT_FALSE(run.machine.exists(std::string(x86Folder) + "\\QLBDRV50.DLL"));
+    EXPECT_FALSE(run.machine.exists(std::string(x86Folder) + "\\THERMAL.chm"));
+    EXPECT_EQ(run.machine.logMatching("Sleep 100").size() >= 1u, true);
+    EXPECT_TRUE(run.finished());
+}
+
+TEST(LabelEngine, SixtyFourBitSystemsPutTheMonitorInSysWow64) {
+    Installation run(Program::MultiSetup, true);
+    run.install(firstLabel + 4);
+    ASSERT_EQ(run.machine.monitors.size(), 1u);
+    EXPECT_EQ(run.machine.monitors[0].dllName, "C:\\Windows\\SysWOW64\\almon64.dll");
+    EXPECT_EQ(run.machine.monitors[0].environment, "Windows x64");
+    const DriverRecord* driver = run.driver(labelDisplayTable()[4]);
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(names(driver->dependentFiles)[0], "\\QLBENG56.DLL");
+}
+
+TEST(LabelEngine, AnInstalledMonitorIsRemovedAndTheSpoolerRestartedBeforeItIsAdded) {
+    Installation run;
+    run.install(firstLabel);
+    std::size_t stopsBefore = run.machine.logMatching("ControlService Stop").size();
+    run.window.onDialogThread([&] { run.window.installText = "&Install"; });
+    run.window.clickInstall();
+    EXPECT_EQ(run.machine.logMatching("DeleteMonitor").size(), 2u);
+    EXPECT_EQ(run.machine.logMatching("ControlService Stop").size(), stopsBefore + 1);
+    EXPECT_EQ(run.machine.monitors.size(), 1u);
+    EXPECT_TRUE(run.finished());
+}
+
+TEST(LabelEngine, AMonitorAlreadyThereCountsAsAdded) {
+    Installation run;
+    run.machine.monitors.push_back({"Advanced Language Monitor", "Windows NT x86", "C:\\old\\almon.dll"});
+    run.machine.failingCalls["DeleteMonitor"] = 5;
+    run.install(firstLabel);
+    EXPECT_TRUE(run.machine.logMatching("ControlService Stop").empty());
+    EXPECT_TRUE(run.saw("Advanced Language Monitor is added"));
+    EXPECT_TRUE(run.finished());
+}
+
+TEST(LabelEngine, AMonitorThatCannotBeAddedEndsTheDialog) {
+    Installation run;
+    run.machine.failingCalls["AddMonitor"] = 1798;
+    run.install(firstLabel);
+    ASSERT_TRUE(run.window.waitClosed());
+    EXPECT_EQ(run.window.endResult, message_box::idOk);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text, "Failed to add Monitor\r\n");
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "multisetup");
+    EXPECT_TRUE(run.machine.drivers.empty());
+}
+
+TEST(LabelEngine, AFailedRegistrationAsksInAnApplicationBox) {
+    Installation run(Program::SoloSetup);
+    run.machine.failingCalls["AddPrinterDriverEx"] = 2;
+    run.window.answers = {message_box::idRetry};
+    run.install(firstLabel);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "solosetup");
+    EXPECT_NE(run.window.messageBoxes[0].text.find("exit and abort"), std::string::npos);
+    EXPECT_EQ(run.window.installText, "Reinstall");
+}
+
+// Any one spooler, registry or file call failing ends in a said failure or a whole
+// installation: never "completed" with a piece missing.
+TEST(InstallFaults, EveryFailingCallEndsWithAMessageOrAWholeInstallation) {
+    const char* calls[] = {"AddPrinterDriverEx", "AddMonitor", "OpenPrinter", "DeletePrinter", "AddPrinter",
+                           "RegSetValueEx", "RegOpenKeyEx", "CopyFile", "AdjustTokenPrivileges", "DeleteMonitor"};
+    for (int driverIndex : {0, firstLabel}) {
+        for (const char* call : calls) {
+            Installation run;
+            run.install(0);  // one installation first, so that a printer and a monitor exist
+            run.window.onDialogThread([&] { run.window.installText = "&Install"; });
+            run.machine.failingCalls[call] = 5;
+            run.window.answers = {message_box::idRetry};
+            run.window.chooseDriver(driverIndex);
+            std::size_t boxes = run.window.messageBoxes.size();
+            run.window.clickInstall();
+            const std::string name = driverIndex == 0 ? "Series R01" : labelDisplayTable()[0];
+            bool completed = run.window.status == "The installation is completed.";
+            bool said = run.window.messageBoxes.size() > boxes;
+            EXPECT_TRUE(completed || said) << call << " " << driverIndex;
+            if (completed) {
+                ASSERT_NE(run.printer(name), nullptr) << call;
+                EXPECT_NE(run.driver(name), nullptr) << call;
+            } else {
+                EXPECT_TRUE(run.window.installEnabled || run.window.endResult) << call;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+}  // namespace setup::test
