@@ -340,6 +340,8 @@ run_platform_checks() {
     [ "$status" -eq 0 ] || check "platform: the checks ran to their end" "exit 0" "exit $status"
 }
 
+source "$root/tests/wine/install_rounds.sh"
+
 # ---- the runs -------------------------------------------------------------------------------
 
 say "== resources of the deliverables in dist/"
@@ -362,6 +364,15 @@ if [ "$have_package" -eq 1 ]; then
     stage_slow_package
     run_close_while_unpacking
 fi
+# Wine's AddPrinterA takes only drivers of the calling process's environment: the 32-bit
+# program on this 64-bit prefix is refused; the 64-bit variant would install, unlike Windows.
+if [ "$have_package" -eq 1 ] && [ "$loader" == "$wine32_loader" ]; then
+    keep_one_parallel_port
+    run_receipt_refused_on_64bit
+    run_label_monitor_refused_on_64bit
+else
+    say "SKIP: the installation rounds on the 64-bit prefix need the 32-bit programs and the package."
+fi
 
 # On a 32-bit Windows the same 32-bit programs are not WOW64 processes.
 if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
@@ -373,6 +384,15 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         check_prepared "$program on a 32-bit system" "32 bit"
         end_program "$program on a 32-bit system" cancel
     done
+    if [ "$have_package" -eq 1 ]; then
+        keep_one_parallel_port
+        run_receipt_on_parallel
+        run_label_on_parallel
+    else
+        say "SKIP: the installation rounds on the 32-bit prefix need the package."
+    fi
+else
+    say "SKIP: the 32-bit prefix rounds (start-up and installations) need a machine that runs 32-bit programs."
 fi
 
 finish

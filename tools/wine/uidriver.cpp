@@ -12,6 +12,10 @@
 //   checked <id>                  the check state (BM_GETCHECK)
 //   combo <id>                    count, selection and every item (CB_GETCOUNT, CB_GETLBTEXT)
 //   listview <id>                 rows, columns and the selected rows
+//   select-row <id> <row>         selects that row of the list view alone (row -1: none)
+//   wait-text <id> <text> <ms>    until the control's text is exactly <text>
+//   choose <id> <index>           selects the combo box item and tells the dialog (CBN_SELCHANGE)
+//   wait-box <caption> <ms>       waits for a message box with that caption, prints its text
 //   click <id>                    posts BN_CLICKED of the control to the dialog
 //   close                         posts WM_CLOSE to the dialog
 //   answer <caption> <id> <ms>    waits for a message box with that caption, prints its text
@@ -131,9 +135,26 @@ private:
         else if (name == "checked") { int id = takeNumber(); report("checked", id, std::to_string(SendMessageW(control(id), BM_GETCHECK, 0, 0))); }
         else if (name == "combo") combo(takeNumber());
         else if (name == "listview") listView(takeNumber());
+        else if (name == "select-row") {
+            int id = takeNumber();
+            selectRow(id, takeNumber());
+        }
+        else if (name == "wait-text") {
+            int id = takeNumber();
+            std::string text = take();
+            waitText(id, text, takeNumber());
+        }
         else if (name == "click") click(takeNumber());
         else if (name == "close") PostMessageW(dialog(), WM_CLOSE, 0, 0), say("close posted");
         else if (name == "answer") answer();
+        else if (name == "choose") {
+            int id = takeNumber();
+            choose(id, takeNumber());
+        }
+        else if (name == "wait-box") {
+            std::string caption = take();
+            waitBox(caption, takeNumber());
+        }
         else fail("unknown command " + name);
     }
 
@@ -180,19 +201,56 @@ private:
         report("listview-columns", id, std::to_string(columns));
         report("listview-selected", id, selected);
     }
+    // The list view belongs to another process: its item record must live there too.
+    void selectRow(int id, int row) {
+        HWND list = control(id);
+        DWORD processId = 0;
+        GetWindowThreadProcessId(list, &processId);
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+        if (process == nullptr) fail("cannot open the dialog's process");
+        void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMW), MEM_COMMIT, PAGE_READWRITE);
+        auto setState = [&](int item, UINT state) {
+            LVITEMW record{};
+            record.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            record.state = state;
+            WriteProcessMemory(process, remote, &record, sizeof record, nullptr);
+            SendMessageW(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(remote));
+        };
+        setState(-1, 0);  // every row off
+        if (row >= 0) setState(row, LVIS_SELECTED | LVIS_FOCUSED);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        CloseHandle(process);
+        report("selected", id, std::to_string(row));
+    }
+    void waitText(int id, const std::string& text, int milliseconds) {
+        if (!waitFor(milliseconds, [&] { return windowText(control(id)) == text; }))
+            fail("control " + std::to_string(id) + " never read \"" + text + "\" (it reads \"" +
+                 escaped(windowText(control(id))) + "\")");
+        report("text", id, escaped(text));
+    }
     void click(int id) {
         // Posted, not sent: the click may open a modal box that waits for us.
         PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
         report("clicked", id, "1");
     }
-    void answer() {
-        std::string caption = take();
-        int button = takeNumber();
-        int milliseconds = takeNumber();
+    void choose(int id, int index) {
+        HWND box = control(id);
+        SendMessageW(box, CB_SETCURSEL, index, 0);
+        PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+        report("chosen", id, std::to_string(index));
+    }
+    HWND waitBox(const std::string& caption, int milliseconds) {
         HWND box = nullptr;
         if (!waitFor(milliseconds, [&] { return (box = findDialog(caption)) != nullptr; }))
             fail("no message box \"" + caption + "\"");
         say("message-box-text = " + escaped(windowText(GetDlgItem(box, 0xFFFF))));
+        return box;
+    }
+    void answer() {
+        std::string caption = take();
+        int button = takeNumber();
+        int milliseconds = takeNumber();
+        HWND box = waitBox(caption, milliseconds);
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
         say("answered " + std::to_string(button));
     }

@@ -1,0 +1,113 @@
+# Installation rounds of the Wine suite, sourced by run_wine_suite.sh (which defines check,
+# ui, value, start_program, end_program, wait_exit, screenshot, unpacked_items,
+# printer_names_of and the prefix variables).
+
+wine_reg() {  # wine_reg <key> <value>: the data of a value in the prefix's registry, or nothing
+    "$loader" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        awk -v name="$2" '{ line = $0; sub(/^ +/, "", line)
+                            if (index(line, name) == 1) { sub(/^[^ ]+( [^ ]+)* +REG_[A-Z_]+ +/, "", line); print line; exit } }'
+}
+
+printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
+windows_key='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
+
+# Leaves Wine's spooler one parallel port, LPT1:, so that the parallel check takes it
+# without its dialog.
+keep_one_parallel_port() {
+    local port
+    for port in LPT2: LPT3:; do
+        "$loader" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v "$port" /f >/dev/null 2>&1
+    done
+}
+
+# The driver-list position of a printer name of the sample package.
+driver_position() {
+    [ -f "$work/DriverName.cfg" ] || 7zz e -so "$package" DriverName.cfg >"$work/DriverName.cfg" 2>/dev/null
+    printer_names_of "$work/DriverName.cfg" | grep -n -x -F "$1" | head -n 1 | cut -d: -f1 | awk '{ print $1 - 1 }'
+}
+
+# install_with <program> <printer name> <port row>: chooses them and presses Install.
+install_with() {
+    local position
+    position=$(driver_position "$2")
+    ui choose 1000 "$position" select-row 1004 "$3" click 1012 >/dev/null
+}
+
+# A receipt printer on the parallel port, twice, then Finish (32-bit system).
+run_receipt_on_parallel() {
+    local name="multisetup installs a receipt printer on LPT1:" printer="Series R01" out folder
+    program=multisetup
+    start_program multisetup with
+    install_with multisetup "$printer" 2
+    out=$(ui wait-text 1012 "&Finish" 90000 text 1011 enabled 1012)
+    check "$name: status" "The installation is completed." "$(value text 1011 "$out")"
+    check "$name: Install reads &Finish and is enabled" "1" "$(value enabled 1012 "$out")"
+    check "$name: the printer's port" "LPT1:" "$(wine_reg "$printers_key\\$printer" Port)"
+    check "$name: the printer's driver" "$printer" "$(wine_reg "$printers_key\\$printer" 'Printer Driver')"
+    check "$name: driver registered for Windows NT x86" "$printer" \
+        "$("$loader" reg query 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3' 2>/dev/null |
+           tr -d '\r' | sed -n 's/.*\\Version-3\\//p' | grep -x -F "$printer")"
+    check "$name: default printer" "$printer,winspool,LPT1:" "$(wine_reg "$windows_key" Device)"
+    folder="$drive_c/windows/system32/spool/drivers/w32x86"
+    check "$name: staged files gone but the plug-in files" "TKTPLUG.dll TKTPLUG.ini " \
+        "$(find "$folder" -maxdepth 1 -type f -printf '%f\n' | sort | tr '\n' ' ')"
+    screenshot "$program-installed-on-parallel"
+    ui click 1012 >/dev/null
+    if wait_exit 20; then check "$name: Finish ends the program" "ended" "ended"; else
+        check "$name: Finish ends the program" "ended" "still running"; kill "$program_pid" 2>/dev/null; fi
+    check "$name: unpacked files removed after Finish" "" "$(unpacked_items)"
+
+    name="multisetup installs the same printer again"
+    start_program multisetup with
+    install_with multisetup "$printer" 2
+    out=$(ui wait-text 1012 "&Finish" 90000 text 1011)
+    check "$name: status" "The installation is completed." "$(value text 1011 "$out")"
+    check "$name: one printer of that name on LPT1:" "LPT1:" "$(wine_reg "$printers_key\\$printer" Port)"
+    end_program "$name" close
+}
+
+# A label printer on the parallel port: the sample monitor DLL is a language monitor.
+run_label_on_parallel() {
+    local name="multisetup installs a label printer on LPT1:" printer="Series L40" out
+    program=multisetup
+    start_program multisetup with
+    install_with multisetup "$printer" 2
+    out=$(ui wait-text 1012 "&Finish" 90000 text 1011)
+    check "$name: status" "The installation is completed." "$(value text 1011 "$out")"
+    check "$name: monitor registered" "almonNT.dll" \
+        "$(basename "$(wine_reg 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Advanced Language Monitor' Driver | tr '\\' '/')")"
+    check "$name: the printer's driver" "$printer" "$(wine_reg "$printers_key\\$printer" 'Printer Driver')"
+    end_program "$name" close
+    check "$name: unpacked files removed" "" "$(unpacked_items)"
+}
+
+# On a 64-bit prefix Wine's AddPrinterA refuses the x64 driver to a 32-bit process (87).
+run_receipt_refused_on_64bit() {
+    local name="multisetup on a 64-bit prefix: AddPrinter refused" out
+    program=multisetup
+    start_program multisetup with
+    install_with multisetup "Series R01" 2
+    out=$(ui wait-box "Error prompt" 90000)
+    check "$name: the box says why" "Error AddPrinter 87" "$(sed -n 's/^message-box-text = //p' <<<"$out")"
+    screenshot "$program-error-addprinter"
+    ui answer "Error prompt" 1 5000 >/dev/null
+    out=$(ui wait-enabled 1012 10000 text 1012)
+    check "$name: Install usable again" "&Install" "$(value text 1012 "$out")"
+    end_program "$name" cancel
+    check "$name: unpacked files removed" "" "$(unpacked_items)"
+}
+
+# Wine loads a monitor DLL in the calling process: the 64-bit monitor fails in a 32-bit one.
+run_label_monitor_refused_on_64bit() {
+    local name="multisetup on a 64-bit prefix: monitor refused" out
+    program=multisetup
+    start_program multisetup with
+    install_with multisetup "Series L40" 2
+    out=$(ui wait-box multisetup 90000)
+    check "$name: the box says so" 'Failed to add Monitor\r\n' "$(sed -n 's/^message-box-text = //p' <<<"$out")"
+    screenshot "$program-monitor-refused"
+    ui answer multisetup 1 5000 >/dev/null
+    if wait_exit 20; then check "$name: the program ends" "ended" "ended"; else
+        check "$name: the program ends" "ended" "still running"; kill "$program_pid" 2>/dev/null; fi
+    check "$name: unpacked files removed" "" "$(unpacked_items)"
+}
