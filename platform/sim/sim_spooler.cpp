@@ -1,8 +1,8 @@
 // The simulated spooler's drivers, monitors and printers, the registry keys it keeps for its
 // printers, and the file and token operations an installation uses.
 #include <algorithm>
-#include <cctype>
 
+#include "platform/sim/sim_text.h"
 #include "platform/sim/sim_windows.h"
 
 namespace setup::sim {
@@ -10,11 +10,6 @@ namespace setup::sim {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
 
 // The names of a multi-string: NUL-terminated, ended by an empty name.
 std::vector<std::string> multiStringNames(const std::string& block) {
@@ -218,7 +213,7 @@ Result<std::string> SimWindows::queryValue(Handle key, const std::string& name, 
     if (!open) return Result<std::string>::failure(win_error::invalidHandle);
     if (std::uint32_t error = injectedFailure("RegQueryValueEx")) return Result<std::string>::failure(error);
     for (const RegistryValue& value : registry_[open->name].values) {
-        if (lower(value.name) != lower(name)) continue;
+        if (!equalNoCase(value.name, name)) continue;
         if (value.data.size() > bufferSize) return Result<std::string>::failure(win_error::moreData);
         return value.data;
     }

@@ -1,5 +1,7 @@
 #include "platform/sim/sim_windows.h"
 
+#include "platform/sim/sim_text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -11,15 +13,6 @@ namespace setup::sim {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-    return lower(a) == lower(b);
-}
 
 std::string trim(const std::string& text) {
     const char* blanks = " \t\r\n";
