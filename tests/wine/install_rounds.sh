@@ -12,9 +12,11 @@ printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
 windows_key='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
 
 # Leaves Wine's spooler one parallel port, LPT1:, so that the parallel check takes it
-# without its dialog.
+# without its dialog. Also gives the user the key of printer settings that every Windows
+# has and a fresh Wine prefix lacks: the default printer is written into it.
 keep_one_parallel_port() {
     local port
+    "$loader" reg add "$windows_key" /f >/dev/null 2>&1
     for port in LPT2: LPT3:; do
         "$loader" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v "$port" /f >/dev/null 2>&1
     done
