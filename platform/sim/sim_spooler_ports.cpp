@@ -1,0 +1,57 @@
+// The spooler's port operations that run a port monitor's own dialog, with the machine's
+// user answering those dialogs.
+#include <algorithm>
+
+#include "platform/sim/sim_windows.h"
+
+namespace setup::sim {
+
+namespace {
+
+constexpr std::uint32_t errorCancelled = 1223;    // ERROR_CANCELLED: the user closed the monitor's dialog
+constexpr std::uint32_t errorUnknownPort = 1796;  // ERROR_UNKNOWN_PORT
+constexpr std::uint32_t errorUnknownMonitor = 3000;  // ERROR_UNKNOWN_PRINT_MONITOR
+
+SpoolerCall failed(std::uint32_t error) {
+    return SpoolerCall{false, error};
+}
+
+}  // namespace
+
+SpoolerCall SimWindows::addPort(Handle parent, const std::string& monitor) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("AddPort " + std::to_string(parent) + " " + monitor);
+    // A monitor the spooler does not have shows no dialog.
+    if (!portMonitors.count(monitor)) return failed(errorUnknownMonitor);
+    std::optional<std::string> answer;
+    if (!addPortAnswers.empty()) {
+        answer = addPortAnswers.front();
+        addPortAnswers.pop_front();
+    }
+    if (!answer) return failed(errorCancelled);
+    // The monitor describes its ports by its own name.
+    ports.push_back(PortInfo{*answer, monitor, monitor, 0});
+    return SpoolerCall{true, 0};
+}
+
+SpoolerCall SimWindows::configurePort(Handle parent, const std::string& port) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("ConfigurePort " + std::to_string(parent) + " " + port);
+    auto error = configurePortErrors.find(port);
+    if (error != configurePortErrors.end()) return failed(error->second);
+    bool known = std::any_of(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.name == port; });
+    return known ? SpoolerCall{true, 0} : failed(errorUnknownPort);
+}
+
+SpoolerCall SimWindows::deletePort(Handle parent, const std::string& port) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("DeletePort " + std::to_string(parent) + " " + port);
+    auto error = deletePortErrors.find(port);
+    if (error != deletePortErrors.end()) return failed(error->second);
+    auto found = std::find_if(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.name == port; });
+    if (found == ports.end()) return failed(errorUnknownPort);
+    ports.erase(found);
+    return SpoolerCall{true, 0};
+}
+
+}  // namespace setup::sim
