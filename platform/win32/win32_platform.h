@@ -21,6 +21,9 @@ public:
 class Win32Spooler : public Spooler {
 public:
     Result<std::vector<PortInfo>> enumPorts() override;
+    SpoolerCall addPort(Handle parent, const std::string& monitor) override;
+    SpoolerCall configurePort(Handle parent, const std::string& port) override;
+    SpoolerCall deletePort(Handle parent, const std::string& port) override;
 };
 
 class Win32Registry : public Registry {
