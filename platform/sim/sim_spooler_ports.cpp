@@ -8,9 +8,9 @@ namespace setup::sim {
 
 namespace {
 
-constexpr std::uint32_t errorCancelled = 1223;    // ERROR_CANCELLED: the user closed the monitor's dialog
-constexpr std::uint32_t errorUnknownPort = 1796;  // ERROR_UNKNOWN_PORT
-constexpr std::uint32_t errorUnknownMonitor = 3000;  // ERROR_UNKNOWN_PRINT_MONITOR
+constexpr std::uint32_t errorCancelled = 1223;  // ERROR_CANCELLED: the user closed the monitor's dialog
+// A monitor or port the spooler does not have: Wine's spooler answers ERROR_NOT_SUPPORTED.
+constexpr std::uint32_t errorUnknown = win_error::notSupported;
 
 SpoolerCall failed(std::uint32_t error) {
     return SpoolerCall{false, error};
@@ -22,7 +22,7 @@ SpoolerCall SimWindows::addPort(Handle parent, const std::string& monitor) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("AddPort " + std::to_string(parent) + " " + monitor);
     // A monitor the spooler does not have shows no dialog.
-    if (!portMonitors.count(monitor)) return failed(errorUnknownMonitor);
+    if (!portMonitors.count(monitor)) return failed(errorUnknown);
     std::optional<std::string> answer;
     if (!addPortAnswers.empty()) {
         answer = addPortAnswers.front();
@@ -40,7 +40,7 @@ SpoolerCall SimWindows::configurePort(Handle parent, const std::string& port) {
     auto error = configurePortErrors.find(port);
     if (error != configurePortErrors.end()) return failed(error->second);
     bool known = std::any_of(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.name == port; });
-    return known ? SpoolerCall{true, 0} : failed(errorUnknownPort);
+    return known ? SpoolerCall{true, 0} : failed(errorUnknown);
 }
 
 SpoolerCall SimWindows::deletePort(Handle parent, const std::string& port) {
@@ -49,7 +49,7 @@ SpoolerCall SimWindows::deletePort(Handle parent, const std::string& port) {
     auto error = deletePortErrors.find(port);
     if (error != deletePortErrors.end()) return failed(error->second);
     auto found = std::find_if(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.name == port; });
-    if (found == ports.end()) return failed(errorUnknownPort);
+    if (found == ports.end()) return failed(errorUnknown);
     ports.erase(found);
     return SpoolerCall{true, 0};
 }

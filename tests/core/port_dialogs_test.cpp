@@ -159,6 +159,23 @@ TEST_F(PortDialogTest, OkOnAnEmptyListPromptsAndTheDialogStaysOpen) {
     EXPECT_EQ(dialog.result, ResultNone);
 }
 
+// The simulated port monitors answer as Wine's spooler does where Windows has no monitor.
+TEST(SimulatedPortMonitors, AnUnknownMonitorOrPortFailsWithNotSupported) {
+    TempRoot root;
+    sim::SimWindows machine(root.path);
+    machine.ports = {localPort("LPT1:")};
+    machine.addPortAnswers = {"IP_1"};
+    SpoolerCall added = machine.addPort(0, "No Such Monitor");
+    EXPECT_FALSE(added.ok);
+    EXPECT_EQ(added.error, win_error::notSupported);
+    EXPECT_EQ(machine.addPortAnswers.size(), 1u);  // no dialog was shown
+    EXPECT_EQ(machine.deletePort(0, "LPT9:").error, win_error::notSupported);
+    EXPECT_EQ(machine.configurePort(0, "LPT9:").error, win_error::notSupported);
+    EXPECT_TRUE(machine.configurePort(0, "LPT1:").ok);
+    EXPECT_TRUE(machine.deletePort(0, "LPT1:").ok);
+    EXPECT_TRUE(machine.ports.empty());
+}
+
 }  // namespace
 
 }  // namespace setup::test
