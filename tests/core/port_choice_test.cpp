@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ports/port_checks.h"
 #include "tests/core/port_test_support.h"
 
 namespace setup::test {
@@ -63,6 +64,15 @@ TEST_F(PortChoiceTest, WithoutATcpIpPortThePortMonitorOffersToAddOne) {
     EXPECT_EQ(values.chosenPort, "IP_192.168.1.20");
     EXPECT_EQ(values.ports.tcpIp, std::vector<std::string>{"IP_192.168.1.20"});
     EXPECT_TRUE(window.portDialogs.empty());
+}
+
+TEST_F(PortChoiceTest, TheTcpIpCheckAnswersWhetherTheMonitorAddedAPort) {
+    prepare({localPort("COM1:")});
+    machine.addPortAnswers = {std::nullopt, "IP_10.0.0.1"};
+    std::vector<int> answers;
+    for (int i = 0; i < 2; ++i)
+        window.onDialogThread([&] { answers.push_back(checkTcpIpPort(desktop.dialog.context()).code); });
+    EXPECT_EQ(answers, (std::vector<int>{ResultNone, ResultPortAdded}));
 }
 
 TEST_F(PortChoiceTest, AnAddedPortTheListsDoNotHoldIsNotUsed) {
