@@ -16,6 +16,20 @@ SpoolerCall failed(std::uint32_t error) {
     return SpoolerCall{false, error};
 }
 
+// The port the monitor's dialog works on: the error the user's script gives it, or the
+// port itself (end when the spooler has no such port).
+struct PortTarget {
+    std::optional<std::uint32_t> scriptedError;
+    std::vector<PortInfo>::iterator port;
+};
+
+PortTarget target(std::vector<PortInfo>& ports, const std::map<std::string, std::uint32_t>& errors,
+                  const std::string& name) {
+    auto error = errors.find(name);
+    if (error != errors.end()) return {error->second, ports.end()};
+    return {std::nullopt, std::find_if(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.name == name; })};
+}
+
 }  // namespace
 
 SpoolerCall SimWindows::addPort(Handle parent, const std::string& monitor) {
@@ -37,20 +51,18 @@ SpoolerCall SimWindows::addPort(Handle parent, const std::string& monitor) {
 SpoolerCall SimWindows::configurePort(Handle parent, const std::string& port) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("ConfigurePort " + std::to_string(parent) + " " + port);
-    auto error = configurePortErrors.find(port);
-    if (error != configurePortErrors.end()) return failed(error->second);
-    bool known = std::any_of(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.name == port; });
-    return known ? SpoolerCall{true, 0} : failed(errorUnknown);
+    PortTarget configured = target(ports, configurePortErrors, port);
+    if (configured.scriptedError) return failed(*configured.scriptedError);
+    return configured.port != ports.end() ? SpoolerCall{true, 0} : failed(errorUnknown);
 }
 
 SpoolerCall SimWindows::deletePort(Handle parent, const std::string& port) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("DeletePort " + std::to_string(parent) + " " + port);
-    auto error = deletePortErrors.find(port);
-    if (error != deletePortErrors.end()) return failed(error->second);
-    auto found = std::find_if(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.name == port; });
-    if (found == ports.end()) return failed(errorUnknown);
-    ports.erase(found);
+    PortTarget deleted = target(ports, deletePortErrors, port);
+    if (deleted.scriptedError) return failed(*deleted.scriptedError);
+    if (deleted.port == ports.end()) return failed(errorUnknown);
+    ports.erase(deleted.port);
     return SpoolerCall{true, 0};
 }
 
