@@ -85,9 +85,22 @@ constexpr const char* printerNameEmpty = "it is empty";
 constexpr const char* printerNameTooLong = "it is longer than 220 characters";
 constexpr const char* printerNameComma = "it holds a comma";
 constexpr const char* printerNameBackslash = "it holds a backslash";
+// The port checks and the port dialogs.
+constexpr const char* noParallelPort = "There is no available parallel port.\r\n\r\nPlease select other port type.";
+constexpr const char* noTcpIpPort = "There is no available TCP/IP port\r\nClick \"Add port\" to create a new port";
+constexpr const char* noTcpIpPortCaption = "Prompt";
+constexpr const char* configureNotSupported = "Failed to configure printer port.\r\nThe request is not supported.";
+constexpr const char* configureNotSupportedCaption = "Configure Port";
+constexpr const char* configureHardwareError = "Failed to configure printer port.\r\nA hardware error occurred. ";
+constexpr const char* configureHardwareErrorCaption = "Configure Por";
+constexpr const char* deleteNotSupported = "Failed to delete port.The request is not supported.";
+constexpr const char* deleteNotSupportedCaption = "Delete Port";
 }  // namespace text
 
 constexpr int portColumnWidth = 110;
+// The port dialogs' list: the "Port" and "Description" columns.
+constexpr int portDialogPortColumnWidth = 125;
+constexpr int portDialogDescriptionColumnWidth = 300;
 constexpr const char* updateMessageName = "MyUpdateData";
 constexpr const char* archiverDllName = "7-zip32.dll";
 constexpr const char* packageFileName = "DriverData.Drv";

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/port_dialog.h"
 #include "platform/result.h"
 #include "platform/system.h"
 
@@ -96,6 +97,9 @@ public:
     // A modal message box owned by the dialog; returns the answer (message_box::id*).
     virtual int messageBox(const std::string& text, const std::string& caption, std::uint32_t style) = 0;
     virtual void endDialog(int result) = 0;
+    // Shows the port dialog of that resource modally, owned by the dialog, and returns its
+    // result (-1 when it could not be shown). Called on the dialog's thread.
+    virtual int runPortDialog(int resourceId, PortDialogEvents& events) = 0;
     virtual void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) = 0;
     virtual void killTimer(std::uintptr_t timerId) = 0;
 

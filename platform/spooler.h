@@ -95,6 +95,13 @@ public:
     virtual Result<Handle> addPrinter(const PrinterRecord& printer) = 0;  // AddPrinterA, level 2
     // EnumPrintersA with an empty name, level 2.
     virtual Result<std::vector<PrinterRecord>> enumPrinters(std::uint32_t flags) = 0;
+
+    // AddPortA(NULL, parent, monitor): the monitor's own dialog for a new port, modal to parent.
+    virtual SpoolerCall addPort(Handle parent, const std::string& monitor) = 0;
+    // ConfigurePortA(NULL, parent, port): the port monitor's configuration dialog.
+    virtual SpoolerCall configurePort(Handle parent, const std::string& port) = 0;
+    // DeletePortA(NULL, parent, port).
+    virtual SpoolerCall deletePort(Handle parent, const std::string& port) = 0;
 };
 
 }  // namespace setup

@@ -11,10 +11,6 @@ bool beginsWith(const std::string& name, const char* text) {
     return name.rfind(text, 0) == 0;
 }
 
-bool isTcpIpDescription(const std::string& description) {
-    return description == tcpIpPortDescription || description == tcpIpPortDescriptionChinese;
-}
-
 struct PortCounts {
     int com = 0, lpt = 0, file = 0, usb = 0;
 };
@@ -29,6 +25,10 @@ int preferredPortKind(const PortCounts& counts) {
 }
 
 }  // namespace
+
+bool isTcpIpDescription(const std::string& description) {
+    return description == tcpIpPortDescription || description == tcpIpPortDescriptionChinese;
+}
 
 void enumeratePorts(DialogContext& context) {
     PortLists& ports = context.values.ports;

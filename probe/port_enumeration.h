@@ -14,6 +14,9 @@ constexpr const char* tcpIpPortDescription = "Standard TCP/IP Port";
 constexpr const char* tcpIpPortDescriptionChinese =
     "\xB1\xEA\xD7\xBC\x20\x54\x43\x50\x2F\x49\x50\x20\xB6\xCB\xBF\xDA";
 
+// Whether a spooler port description is that of a TCP/IP port (either form, byte for byte).
+bool isTcpIpDescription(const std::string& description);
+
 // Rebuilds the dialog's port lists from the serial device map and the spooler, selects the
 // likeliest port kind in the port-type list and shows the members.
 void enumeratePorts(DialogContext& context);

@@ -27,6 +27,30 @@ struct PortRow {
     bool selected = false;
 };
 
+// What the user does in a port dialog: click a row or the list's empty area, press a button
+// or key, or the close box.
+struct PortDialogStep {
+    enum Kind { SelectRow, SelectNone, Press, CloseBox } kind = CloseBox;
+    int row = -1;
+    PortDialogCommand command = PortDialogCommand::Ok;
+
+    static PortDialogStep select(int row) { return {SelectRow, row}; }
+    static PortDialogStep selectNone() { return {SelectNone}; }
+    static PortDialogStep press(PortDialogCommand command) { return {Press, -1, command}; }
+    static PortDialogStep closeBox() { return {CloseBox}; }
+};
+
+// A port dialog as the user saw it.
+struct ShownPortDialog {
+    int resourceId = 0;
+    Handle window = 0;
+    std::vector<std::pair<std::string, int>> columns;  // as last filled: heading, width
+    std::uint32_t listStyle = 0;
+    std::vector<std::vector<PortRow>> views;  // the list when it opened and after each step
+    std::vector<ShownMessageBox> messageBoxes;
+    int result = 0;
+};
+
 // The main dialog on a simulated desktop. It has a thread of its own that plays the
 // dialog's thread: window events run there, and other threads reach it synchronously, as
 // SendMessageA does. A scripted user answers message boxes.
@@ -82,6 +106,11 @@ public:
     std::vector<std::pair<std::uintptr_t, std::uint32_t>> timersSet;
     std::vector<std::uintptr_t> timersKilled;
 
+    // The user's steps in each port dialog, one script per dialog in the order they are shown
+    // (sim_port_dialog.cpp). Once a script is used up the user presses the close box.
+    std::deque<std::vector<PortDialogStep>> portDialogScripts;
+    std::vector<ShownPortDialog> portDialogs;
+
     // --- MainWindow ---
     Handle window() override { return 0x7001; }
     int sendUpdateData(std::intptr_t wParam) override;
@@ -114,6 +143,7 @@ public:
     void setProgress(int position) override;
     int messageBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
     void endDialog(int result) override;
+    int runPortDialog(int resourceId, PortDialogEvents& events) override;
     void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) override;
     void killTimer(std::uintptr_t timerId) override;
     void waitServing(WorkerThread& worker) override;

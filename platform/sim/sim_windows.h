@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -41,6 +42,14 @@ public:
 
     std::vector<PortInfo> ports;
     bool enumPortsFails = false;
+    // The port monitors' own dialogs (sim_spooler_ports.cpp). The monitors AddPortA knows;
+    // the user's answers to their add-port dialogs in order: a name completes one (the new
+    // port is listed last), nothing cancels it, and with no answer left the user cancels.
+    std::set<std::string> portMonitors{"Local Port", "Standard TCP/IP Port"};
+    std::deque<std::optional<std::string>> addPortAnswers;
+    // The error ConfigurePortA or DeletePortA fails with, by port; other ports succeed.
+    std::map<std::string, std::uint32_t> configurePortErrors;
+    std::map<std::string, std::uint32_t> deletePortErrors;
 
     // The spooler's registrations, in the order they were made.
     std::vector<DriverRecord> drivers;
@@ -115,6 +124,9 @@ public:
     void closePrinter(Handle printer) override;
     Result<Handle> addPrinter(const PrinterRecord& printer) override;
     Result<std::vector<PrinterRecord>> enumPrinters(std::uint32_t flags) override;
+    SpoolerCall addPort(Handle parent, const std::string& monitor) override;
+    SpoolerCall configurePort(Handle parent, const std::string& port) override;
+    SpoolerCall deletePort(Handle parent, const std::string& port) override;
     // --- Registry ---------------------------------------------------------------------------
     Result<Handle> openKey(RegistryRoot root, const std::string& path, RegistryAccess access) override;
     Result<RegistryValue> enumValue(Handle key, std::uint32_t index, std::uint32_t nameCapacity,

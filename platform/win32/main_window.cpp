@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "platform/win32/handle_cast.h"
+#include "platform/win32/list_view.h"
 #include "platform/win32/main_dialog_ids.h"
 
 namespace setup::win32 {
@@ -14,6 +15,10 @@ constexpr UINT wmSerialByte = WM_USER + 7;
 
 HWND dialogWindow(Handle dialog) {
     return fromHandle<HWND>(dialog);
+}
+
+HWND portTypeList(Handle dialog) {
+    return GetDlgItem(dialogWindow(dialog), IDC_PORT_TYPE_LIST);
 }
 
 INT_PTR CALLBACK mainDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -167,63 +172,47 @@ std::string Win32MainWindow::printerName() {
 }
 
 void Win32MainWindow::portListDeleteAllItems() {
-    send(IDC_PORT_TYPE_LIST, LVM_DELETEALLITEMS);
+    list_view::deleteAllItems(portTypeList(dialog_));
 }
 
 int Win32MainWindow::portListColumnCount() {
-    auto header = reinterpret_cast<HWND>(send(IDC_PORT_TYPE_LIST, LVM_GETHEADER));
-    return static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    return list_view::columnCount(portTypeList(dialog_));
 }
 
 void Win32MainWindow::portListDeleteColumn(int column) {
-    send(IDC_PORT_TYPE_LIST, LVM_DELETECOLUMN, static_cast<WPARAM>(column));
+    list_view::deleteColumn(portTypeList(dialog_), column);
 }
 
 std::uint32_t Win32MainWindow::portListExtendedStyle() {
-    return static_cast<std::uint32_t>(send(IDC_PORT_TYPE_LIST, LVM_GETEXTENDEDLISTVIEWSTYLE));
+    return list_view::extendedStyle(portTypeList(dialog_));
 }
 
 void Win32MainWindow::setPortListExtendedStyle(std::uint32_t style) {
-    send(IDC_PORT_TYPE_LIST, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(style));
+    list_view::setExtendedStyle(portTypeList(dialog_), style);
 }
 
 void Win32MainWindow::portListInsertColumn(int column, const std::string& heading, int widthPixels) {
-    LVCOLUMNA description{};
-    description.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH;
-    description.fmt = LVCFMT_LEFT;
-    description.cx = widthPixels;
-    description.pszText = const_cast<char*>(heading.c_str());
-    send(IDC_PORT_TYPE_LIST, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&description));
+    list_view::insertColumn(portTypeList(dialog_), column, heading, widthPixels);
 }
 
 void Win32MainWindow::portListInsertRow(int row, const std::string& text) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.pszText = const_cast<char*>(text.c_str());
-    send(IDC_PORT_TYPE_LIST, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    list_view::insertItem(portTypeList(dialog_), row, text);
 }
 
 void Win32MainWindow::portListSetText(int row, int column, const std::string& text) {
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    send(IDC_PORT_TYPE_LIST, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    list_view::setItemText(portTypeList(dialog_), row, column, text);
 }
 
 int Win32MainWindow::portListRowCount() {
-    return static_cast<int>(send(IDC_PORT_TYPE_LIST, LVM_GETITEMCOUNT));
+    return list_view::itemCount(portTypeList(dialog_));
 }
 
 void Win32MainWindow::portListSelect(int row) {
-    LVITEMA item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED;
-    send(IDC_PORT_TYPE_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    list_view::select(portTypeList(dialog_), row);
 }
 
 bool Win32MainWindow::portListIsSelected(int row) {
-    return (send(IDC_PORT_TYPE_LIST, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) != 0;
+    return list_view::isSelected(portTypeList(dialog_), row);
 }
 
 void Win32MainWindow::enableInstall(bool enabled) {

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "platform/win32/handle_cast.h"
 #include "platform/win32/win32_platform.h"
 
 namespace setup::win32 {
@@ -9,6 +10,11 @@ namespace {
 
 std::string textOrEmpty(const char* text) {
     return text != nullptr ? std::string(text) : std::string();
+}
+
+// The thread's last error is read before anything else can change it.
+SpoolerCall spoolerCall(BOOL done) {
+    return done ? SpoolerCall{true, 0} : SpoolerCall{false, GetLastError()};
 }
 
 }  // namespace
@@ -34,6 +40,18 @@ Result<std::vector<PortInfo>> Win32Spooler::enumPorts() {
                                  textOrEmpty(records[i].pDescription), records[i].fPortType});
     }
     return ports;
+}
+
+SpoolerCall Win32Spooler::addPort(Handle parent, const std::string& monitor) {
+    return spoolerCall(AddPortA(nullptr, fromHandle<HWND>(parent), const_cast<char*>(monitor.c_str())));
+}
+
+SpoolerCall Win32Spooler::configurePort(Handle parent, const std::string& port) {
+    return spoolerCall(ConfigurePortA(nullptr, fromHandle<HWND>(parent), const_cast<char*>(port.c_str())));
+}
+
+SpoolerCall Win32Spooler::deletePort(Handle parent, const std::string& port) {
+    return spoolerCall(DeletePortA(nullptr, fromHandle<HWND>(parent), const_cast<char*>(port.c_str())));
 }
 
 }  // namespace setup::win32

@@ -63,6 +63,7 @@ public:
 
     int messageBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
     void endDialog(int result) override;
+    int runPortDialog(int resourceId, PortDialogEvents& events) override;  // win32_port_dialog.cpp
     void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) override;
     void killTimer(std::uintptr_t timerId) override;
     void waitServing(WorkerThread& worker) override;

@@ -31,6 +31,9 @@ public:
     void closePrinter(Handle printer) override;
     Result<Handle> addPrinter(const PrinterRecord& printer) override;
     Result<std::vector<PrinterRecord>> enumPrinters(std::uint32_t flags) override;
+    SpoolerCall addPort(Handle parent, const std::string& monitor) override;
+    SpoolerCall configurePort(Handle parent, const std::string& port) override;
+    SpoolerCall deletePort(Handle parent, const std::string& port) override;
 };
 
 class Win32Registry : public Registry {

@@ -11,12 +11,16 @@ wine_reg() {  # wine_reg <key> <value>: the data of a value in the prefix's regi
 printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
 windows_key='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
 
+# The user's key of printer settings, which every Windows has and a fresh Wine prefix lacks:
+# the default printer is written into it.
+add_printer_settings_key() {
+    "$loader" reg add "$windows_key" /f >/dev/null 2>&1
+}
+
 # Leaves Wine's spooler one parallel port, LPT1:, so that the parallel check takes it
-# without its dialog. Also gives the user the key of printer settings that every Windows
-# has and a fresh Wine prefix lacks: the default printer is written into it.
+# without its dialog.
 keep_one_parallel_port() {
     local port
-    "$loader" reg add "$windows_key" /f >/dev/null 2>&1
     for port in LPT2: LPT3:; do
         "$loader" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v "$port" /f >/dev/null 2>&1
     done
@@ -35,21 +39,30 @@ install_with() {
     ui choose 1000 "$position" select-row 1004 "$3" click 1012 >/dev/null
 }
 
-# A receipt printer on the parallel port, twice, then Finish (32-bit system).
+# install_on_parallel <printer name> <row>: Install with the parallel row, and that row of
+# Wine's three LPT ports picked in the parallel port dialog.
+install_on_parallel() {
+    install_with "$program" "$1" 2
+    ui --dialog "Select A Parallel Port" wait-dialog 30000 key 1004 home select-row 1004 "$2" \
+        wait-selected 1004 "$2" 5000 click 1037 wait-gone 10000 >/dev/null
+}
+
+# A receipt printer on the parallel port picked in the dialog, twice, then Finish (32-bit
+# system).
 run_receipt_on_parallel() {
-    local name="multisetup installs a receipt printer on LPT1:" printer="Series R01" out folder
+    local name="multisetup installs a receipt printer on LPT2:" printer="Series R01" out folder
     program=multisetup
     start_program multisetup with
-    install_with multisetup "$printer" 2
+    install_on_parallel "$printer" 1
     out=$(ui wait-text 1012 "&Finish" 90000 text 1011 enabled 1012)
     check "$name: status" "The installation is completed." "$(value text 1011 "$out")"
     check "$name: Install reads &Finish and is enabled" "1" "$(value enabled 1012 "$out")"
-    check "$name: the printer's port" "LPT1:" "$(wine_reg "$printers_key\\$printer" Port)"
+    check "$name: the printer's port" "LPT2:" "$(wine_reg "$printers_key\\$printer" Port)"
     check "$name: the printer's driver" "$printer" "$(wine_reg "$printers_key\\$printer" 'Printer Driver')"
     check "$name: driver registered for Windows NT x86" "$printer" \
         "$("$loader" reg query 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3' 2>/dev/null |
            tr -d '\r' | sed -n 's/.*\\Version-3\\//p' | grep -x -F "$printer")"
-    check "$name: default printer" "$printer,winspool,LPT1:" "$(wine_reg "$windows_key" Device)"
+    check "$name: default printer" "$printer,winspool,LPT2:" "$(wine_reg "$windows_key" Device)"
     folder="$drive_c/windows/system32/spool/drivers/w32x86"
     check "$name: staged files gone but the plug-in files" "TKTPLUG.dll TKTPLUG.ini " \
         "$(find "$folder" -maxdepth 1 -type f -printf '%f\n' | sort | tr '\n' ' ')"
@@ -59,12 +72,12 @@ run_receipt_on_parallel() {
         check "$name: Finish ends the program" "ended" "still running"; kill "$program_pid" 2>/dev/null; fi
     check "$name: unpacked files removed after Finish" "" "$(unpacked_items)"
 
-    name="multisetup installs the same printer again"
+    name="multisetup installs the same printer again, on LPT3:"
     start_program multisetup with
-    install_with multisetup "$printer" 2
+    install_on_parallel "$printer" 2
     out=$(ui wait-text 1012 "&Finish" 90000 text 1011)
     check "$name: status" "The installation is completed." "$(value text 1011 "$out")"
-    check "$name: one printer of that name on LPT1:" "LPT1:" "$(wine_reg "$printers_key\\$printer" Port)"
+    check "$name: the printer re-added on LPT3:" "LPT3:" "$(wine_reg "$printers_key\\$printer" Port)"
     end_program "$name" close
 }
 
@@ -73,7 +86,7 @@ run_label_on_parallel() {
     local name="multisetup installs a label printer on LPT1:" printer="Series L40" out
     program=multisetup
     start_program multisetup with
-    install_with multisetup "$printer" 2
+    install_on_parallel "$printer" 0
     out=$(ui wait-text 1012 "&Finish" 90000 text 1011)
     check "$name: status" "The installation is completed." "$(value text 1011 "$out")"
     check "$name: monitor registered" "almonNT.dll" \

@@ -3,8 +3,9 @@
 #
 # Runs multisetup.exe and solosetup.exe under Wine, in a fresh prefix, as an administrator
 # would: start beside the driver package (and without it), wait for the preparation, read
-# what the main dialog shows, then end it with Cancel and with the close box. Screenshots of
-# every main dialog go to <artifacts-dir>. Ends with "N passed, M failed"; exits non-zero on
+# what the main dialog shows, choose a parallel or TCP/IP port at Install, then end it with
+# Cancel and with the close box. Screenshots of every main dialog and of the parallel port
+# dialog go to <artifacts-dir>. Ends with "N passed, M failed"; exits non-zero on
 # any failure.
 #
 # Which programs run: the 32-bit deliverables from dist/ when this machine can run 32-bit
@@ -235,6 +236,70 @@ run_with_package() {
     done
 }
 
+# At Install a parallel printer gets its port first. Wine's spooler lists LPT1:, LPT2: and
+# LPT3: ("Local Port"), so the parallel port dialog comes up; it has no TCP/IP port and no
+# "Standard TCP/IP Port" monitor, so for TCP/IP the add-port call fails and nothing happens.
+# Every answer that names no port leaves Install enabled and the status line as it was; the
+# port enumeration after the dialog moves the port-type list back to the serial row.
+parallel_dialog="Select A Parallel Port"
+
+choose_parallel_row() {  # End, Up: the parallel row of the port-type list, then Install
+    ui key 1004 end key 1004 up wait-selected 1004 2 5000 click 1012 >/dev/null
+}
+
+# parallel_answer_stops <how> <uidriver commands in the parallel dialog>...: the dialog
+# closes, nothing is installed.
+parallel_answer_stops() {
+    local how=$1 before after
+    shift
+    before=$(value text 1011 "$(ui text 1011)")
+    choose_parallel_row
+    after=$(ui --dialog "$parallel_dialog" wait-dialog 30000 "$@" wait-gone 10000 \
+        --dialog "$caption" wait-selected 1004 0 10000 wait-enabled 1012 10000 text 1011)
+    printf '== %s: %s\n%s\n' "$name" "$how" "$after" >>"$artifacts/uidriver.log"
+    check "$name: $how closes the parallel port dialog, Install enabled again" "1 1" \
+        "$(grep -c '^dialog gone' <<<"$after") $(value enabled 1012 "$after")"
+    check "$name: $how leaves the status line as it was" "$before" "$(value text 1011 "$after")"
+}
+
+run_port_choice() {
+    local name="$program port choice" dialog after before cfg first
+    start_program "$program" with
+    cfg=$(find "$drive_c" -maxdepth 1 -iname DriverName.cfg | head -n 1)
+    first=$([ -n "$cfg" ] && printer_names_of "$cfg" | head -n 1)
+
+    choose_parallel_row
+    dialog=$(ui --dialog "$parallel_dialog" wait-dialog 30000 text 1030 text 1037 text 1039 listview 1004 \
+        listview-items 1004)
+    printf '== %s: the parallel port dialog\n%s\n' "$name" "$dialog" >>"$artifacts/uidriver.log"
+    check "$name: Install with the parallel row shows the parallel port dialog" "dialog found" \
+        "$(grep '^dialog found' <<<"$dialog")"
+    check "$name: parallel port dialog texts" "Please select a port from the following ports|&Ok|&Cancel" \
+        "$(value text 1030 "$dialog")|$(value text 1037 "$dialog")|$(value text 1039 "$dialog")"
+    check "$name: parallel port dialog lists Wine's LPT ports, first row selected" \
+        "3 2 0 LPT1:|Local Port LPT2:|Local Port LPT3:|Local Port" \
+        "$(value listview-rows 1004 "$dialog") $(value listview-columns 1004 "$dialog") $(value listview-selected 1004 "$dialog") $(sed -n 's/^listview-item 1004 = //p' <<<"$dialog" | tr '\n' ' ' | sed 's/ $//')"
+    screenshot "$program-parallel-port-dialog"
+    ui --dialog "$parallel_dialog" click 1039 wait-gone 10000 --dialog "$caption" wait-enabled 1012 10000 >/dev/null
+
+    parallel_answer_stops Cancel click 1039
+    parallel_answer_stops "the close box" close
+    parallel_answer_stops Escape key 1004 escape
+    parallel_answer_stops Enter key 1004 return
+    parallel_answer_stops "OK without a selection" click-bottom 1004 wait-selected 1004 -1 5000 click 1037
+
+    # TCP/IP: no port, and no monitor to add one with.
+    before=$(value text 1011 "$(ui text 1011)")
+    after=$(ui key 1004 end wait-selected 1004 3 5000 click 1012 wait-selected 1004 0 10000 \
+        wait-enabled 1012 10000 text 1011 --dialog "Configure TCP/IP PrinterPort" wait-gone 0)
+    printf '== %s: TCP/IP\n%s\n' "$name" "$after" >>"$artifacts/uidriver.log"
+    check "$name: TCP/IP without a port or monitor installs nothing, Install enabled again" \
+        "1 $before" "$(value enabled 1012 "$after") $(value text 1011 "$after")"
+    check "$name: TCP/IP without a port shows no TCP/IP port dialog" "dialog gone" "$(grep '^dialog gone' <<<"$after")"
+
+    end_program "$name" close
+}
+
 # A package that takes a few seconds to unpack: the sample package with a large, well
 # compressible file added, so that the close box reaches the program while it unpacks.
 stage_slow_package() {
@@ -307,6 +372,38 @@ check_resources() {
         "$(grep -o 'supportedOS Id="[^"]*"' <<<"$manifest" | cut -d'"' -f2 | tr '\n' ' ')"
     check "$program resources: manifest identity, trust and common controls" "1 1 2" \
         "$(grep -c 'name="solosetup.exe.manifest"' <<<"$manifest") $(grep -c 'level="highestAvailable" uiAccess="false"' <<<"$manifest") $(grep -o 'processorArchitecture="X86"' <<<"$manifest" | wc -l)"
+    check_port_dialog_resources "$program" "$rc"
+}
+
+# The port dialogs' templates, the same in both programs: every control's id, kind, text,
+# rectangle and style as windres reads them back.
+check_port_dialog_resources() {
+    local program=$1 rc=$2
+    local list='  CONTROL "", 1004, "SYSLISTVIEW32", 0x5081000d, 7, 15, 246, 57'
+    local frame='STYLE 0x80c800c0' font='FONT 10, "Arial Narrow", 400, 0, 0'
+    check "$program resources: parallel port dialog 137" "137 DIALOGEX 0, 0, 260, 97
+$frame
+CAPTION \"Select A Parallel Port\"
+$font
+BEGIN
+$list
+  LTEXT \"Please select a port from the following ports\", 1030, 8, 4, 245, 8, 0x50020000
+  PUSHBUTTON \"&Ok\", 1037, 74, 78, 52, 14, 0x50010000
+  PUSHBUTTON \"&Cancel\", 1039, 135, 78, 52, 14, 0x50010000
+END" "$(sed -n '/^137 DIALOGEX/,/^END/p' <<<"$rc")"
+    check "$program resources: TCP/IP port dialog 129" "129 DIALOGEX 0, 0, 260, 116
+$frame
+CAPTION \"Configure TCP/IP PrinterPort\"
+$font
+BEGIN
+$list
+  PUSHBUTTON \"&Add Port\", 1029, 149, 75, 44, 11, 0x50010000
+  LTEXT \"Please select/create a TCP/IP printer port\", 1030, 8, 4, 186, 8, 0x50020000
+  PUSHBUTTON \"OK\", 1037, 73, 97, 52, 14, 0x50010000
+  PUSHBUTTON \"&ConfigurePort\", 1031, 199, 75, 54, 11, 0x50010000
+  PUSHBUTTON \"&Delete Port\", 1032, 11, 75, 50, 11, 0x50010000
+  PUSHBUTTON \"Cancel\", 1039, 134, 97, 52, 14, 0x50010000
+END" "$(sed -n '/^129 DIALOGEX/,/^END/p' <<<"$rc")"
 }
 
 check_all_resources() {
@@ -358,7 +455,10 @@ run_platform_checks
 for program in multisetup solosetup; do
     run_without_package
     run_close_box_without_package
-    [ "$have_package" -eq 1 ] && run_with_package
+    if [ "$have_package" -eq 1 ]; then
+        run_with_package
+        run_port_choice
+    fi
 done
 if [ "$have_package" -eq 1 ]; then
     stage_slow_package
@@ -367,6 +467,7 @@ fi
 # Wine's AddPrinterA takes only drivers of the calling process's environment: the 32-bit
 # program on this 64-bit prefix is refused; the 64-bit variant would install, unlike Windows.
 if [ "$have_package" -eq 1 ] && [ "$loader" == "$wine32_loader" ]; then
+    add_printer_settings_key
     keep_one_parallel_port
     run_receipt_refused_on_64bit
     run_label_monitor_refused_on_64bit
@@ -385,7 +486,7 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         end_program "$program on a 32-bit system" cancel
     done
     if [ "$have_package" -eq 1 ]; then
-        keep_one_parallel_port
+        add_printer_settings_key
         run_receipt_on_parallel
         run_label_on_parallel
     else

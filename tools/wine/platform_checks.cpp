@@ -154,6 +154,17 @@ void spoolerAndServices(Spooler& spooler, ServiceControl& services) {
     services.close(*manager);
 }
 
+// The port operations the TCP/IP port dialog uses. Wine has no "Standard TCP/IP Port" monitor,
+// so adding such a port fails without showing anything.
+void spoolerPorts(Spooler& spooler) {
+    SpoolerCall added = spooler.addPort(0, "Standard TCP/IP Port");
+    check("spooler: AddPortA for a monitor the spooler lacks fails with 50",
+          !added.ok && added.error == win_error::notSupported, std::to_string(added.error));
+    SpoolerCall deleted = spooler.deletePort(0, "NOSUCHPORT:");
+    check("spooler: DeletePortA of a missing port fails with 50",
+          !deleted.ok && deleted.error == win_error::notSupported, std::to_string(deleted.error));
+}
+
 }  // namespace
 
 int main() {
@@ -164,5 +175,6 @@ int main() {
     system(platform.system);
     registry(platform.registry);
     spoolerAndServices(platform.spooler, platform.services);
+    spoolerPorts(platform.spooler);
     return failures == 0 ? 0 : 1;
 }

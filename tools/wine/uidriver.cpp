@@ -7,6 +7,8 @@
 //   wait-dialog <ms>              until a visible #32770 window with the caption exists
 //   wait-enabled <id> <ms>        until the control is enabled
 //   wait-gone <ms>                until the dialog window no longer exists
+//   wait-disabled <id> <ms>       until the control is disabled
+//   wait-selected <id> <row> <ms> until that row is the first selected row of the list view
 //   text <id>                     the control's text (WM_GETTEXT)
 //   enabled <id>                  1 or 0 (IsWindowEnabled)
 //   checked <id>                  the check state (BM_GETCHECK)
@@ -16,7 +18,14 @@
 //   wait-text <id> <text> <ms>    until the control's text is exactly <text>
 //   choose <id> <index>           selects the combo box item and tells the dialog (CBN_SELCHANGE)
 //   wait-box <caption> <ms>       waits for a message box with that caption, prints its text
+//   listview-items <id>           every row's column texts, joined by "|" (read through a
+//                                 buffer in the dialog's process)
+//   key <id> <key>                a key pressed on the control: home, end, up and down are
+//                                 sent to it; return and escape are posted, so that they reach
+//                                 the dialog's own message loop as typed keys do
 //   click <id>                    posts BN_CLICKED of the control to the dialog
+//   click-bottom <id>             posts a mouse click 4 pixels above the bottom-left corner of
+//                                 the control's client area (in a list view: below its rows)
 //   close                         posts WM_CLOSE to the dialog
 //   answer <caption> <id> <ms>    waits for a message box with that caption, prints its text
 //                                 and presses its button <id>
@@ -130,6 +139,20 @@ private:
             waitEnabled(id, takeNumber());
         }
         else if (name == "wait-gone") waitGone(takeNumber());
+        else if (name == "wait-disabled") {
+            int id = takeNumber();
+            waitDisabled(id, takeNumber());
+        }
+        else if (name == "wait-selected") {
+            int id = takeNumber();
+            int row = takeNumber();
+            waitSelected(id, row, takeNumber());
+        }
+        else if (name == "listview-items") listViewItems(takeNumber());
+        else if (name == "key") {
+            int id = takeNumber();
+            key(id, take());
+        }
         else if (name == "text") { int id = takeNumber(); report("text", id, escaped(windowText(control(id)))); }
         else if (name == "enabled") { int id = takeNumber(); report("enabled", id, IsWindowEnabled(control(id)) ? "1" : "0"); }
         else if (name == "checked") { int id = takeNumber(); report("checked", id, std::to_string(SendMessageW(control(id), BM_GETCHECK, 0, 0))); }
@@ -145,6 +168,7 @@ private:
             waitText(id, text, takeNumber());
         }
         else if (name == "click") click(takeNumber());
+        else if (name == "click-bottom") clickBottom(takeNumber());
         else if (name == "close") PostMessageW(dialog(), WM_CLOSE, 0, 0), say("close posted");
         else if (name == "answer") answer();
         else if (name == "choose") {
@@ -172,6 +196,78 @@ private:
         if (!waitFor(milliseconds, [&] { return findDialog(caption_) == nullptr; }))
             fail("dialog \"" + caption_ + "\" is still there");
         say("dialog gone");
+    }
+    void waitDisabled(int id, int milliseconds) {
+        if (!waitFor(milliseconds, [&] { return IsWindowEnabled(control(id)) == FALSE; }))
+            fail("control " + std::to_string(id) + " was not disabled");
+        report("enabled", id, "0");
+    }
+    void waitSelected(int id, int row, int milliseconds) {
+        if (!waitFor(milliseconds, [&] { return firstSelected(control(id)) == row; }))
+            fail("row " + std::to_string(row) + " of control " + std::to_string(id) + " was not selected");
+        report("listview-selected", id, std::to_string(row));
+    }
+    static int firstSelected(HWND list) {
+        auto rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < rows; ++row)
+            if (SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) return row;
+        return -1;
+    }
+    // LVM_GETITEMTEXTW carries a pointer: the record and the text live in the list's process.
+    void listViewItems(int id) {
+        HWND list = control(id);
+        auto rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        auto header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+        auto columns = header != nullptr ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+        DWORD processId = 0;
+        GetWindowThreadProcessId(list, &processId);
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (process == nullptr) fail("cannot open the dialog's process");
+        constexpr int textChars = 1024;
+        auto* remote = static_cast<BYTE*>(
+            VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+        if (remote == nullptr) fail("cannot allocate in the dialog's process");
+        auto* remoteText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        for (int row = 0; row < rows; ++row) {
+            std::string line;
+            for (int column = 0; column < columns; ++column) {
+                LVITEMW item{};
+                item.iSubItem = column;
+                item.pszText = remoteText;
+                item.cchTextMax = textChars;
+                WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+                auto copied = SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote));
+                std::wstring text(static_cast<std::size_t>(copied), L'\0');
+                ReadProcessMemory(process, remoteText, text.data(), text.size() * sizeof(wchar_t), nullptr);
+                if (column > 0) line += '|';
+                line += escaped(utf8(text));
+            }
+            report("listview-item", id, line);
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        CloseHandle(process);
+    }
+    void key(int id, const std::string& name) {
+        struct Key {
+            const char* name;
+            WPARAM code;
+            bool posted;
+        } const keys[] = {{"home", VK_HOME, false}, {"end", VK_END, false}, {"up", VK_UP, false},
+                          {"down", VK_DOWN, false}, {"return", VK_RETURN, true}, {"escape", VK_ESCAPE, true}};
+        for (const Key& k : keys) {
+            if (name != k.name) continue;
+            HWND target = control(id);
+            if (k.posted) {
+                PostMessageW(target, WM_KEYDOWN, k.code, 1);
+                PostMessageW(target, WM_KEYUP, k.code, 0xC0000001);
+            } else {
+                SendMessageW(target, WM_KEYDOWN, k.code, 1);
+                SendMessageW(target, WM_KEYUP, k.code, 0xC0000001);
+            }
+            report("key", id, name);
+            return;
+        }
+        fail("unknown key " + name);
     }
     void combo(int id) {
         HWND box = control(id);
@@ -238,6 +334,15 @@ private:
         SendMessageW(box, CB_SETCURSEL, index, 0);
         PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
         report("chosen", id, std::to_string(index));
+    }
+    void clickBottom(int id) {
+        HWND target = control(id);
+        RECT client{};
+        GetClientRect(target, &client);
+        LPARAM point = MAKELPARAM(client.left + 4, client.bottom - 4);
+        PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, point);
+        PostMessageW(target, WM_LBUTTONUP, 0, point);
+        report("clicked-bottom", id, "1");
     }
     HWND waitBox(const std::string& caption, int milliseconds) {
         HWND box = nullptr;
