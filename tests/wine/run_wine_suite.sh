@@ -104,7 +104,7 @@ else
     native_bitness="32 bit"
 fi
 for needed in "$programs_dir/multisetup.exe" "$programs_dir/solosetup.exe" "$tools_dir/uidriver.exe" \
-    "$tools_dir/platform_checks.exe" "$tools_dir/scripted_archiver.dll"; do
+    "$tools_dir/platform_checks.exe" "$tools_dir/scripted_archiver.dll" "$tools_dir/planted_dll.dll"; do
     if [ ! -f "$needed" ]; then
         check "built: $needed" "present" "missing"
         finish
@@ -340,6 +340,9 @@ run_platform_checks() {
     [ "$status" -eq 0 ] || check "platform: the checks ran to their end" "exit 0" "exit $status"
 }
 
+# Hostile and awkward driver packages, user files, a planted DLL, two installers.
+source "$root/tests/wine/package_safety.sh"
+
 # ---- the runs -------------------------------------------------------------------------------
 
 say "== resources of the deliverables in dist/"
@@ -361,6 +364,7 @@ done
 if [ "$have_package" -eq 1 ]; then
     stage_slow_package
     run_close_while_unpacking
+    run_package_safety
 fi
 
 # On a 32-bit Windows the same 32-bit programs are not WOW64 processes.
