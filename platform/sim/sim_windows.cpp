@@ -587,12 +587,18 @@ ArchiverCall SimWindows::extractTo(const std::string& destination, Progress& pro
         }
         if (archiverMsPerFile) std::this_thread::sleep_for(std::chrono::milliseconds(archiverMsPerFile));
         std::string target = destination + (destination.back() == '\\' ? "" : "\\") + path;
-        if (path.back() == '\\') {
-            fs::create_directories(resolve(target, true));
-        } else {
-            setReadOnly(target, false);  // the archiver replaces a read-only file too
-            writeFile(target, content);
-            if (archiveReadOnlyEntries.count(path)) setReadOnly(target, true);
+        try {
+            if (path.back() == '\\') {
+                fs::create_directories(resolve(target, true));
+            } else {
+                setReadOnly(target, false);  // the archiver replaces a read-only file too
+                writeFile(target, content);
+                if (archiveReadOnlyEntries.count(path)) setReadOnly(target, true);
+            }
+        } catch (const fs::filesystem_error&) {
+            // A file where a folder must go, or a folder where a file must go.
+            output = "Error: cannot create \"" + target + "\"";
+            return {false, 2};
         }
         ++written;
     }
