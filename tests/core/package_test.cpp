@@ -220,9 +220,10 @@ TEST_P(ObstacleTest, IsLeftAloneAndNamed) {
     closeWith(true);
     EXPECT_FALSE(machine.exists("C:\\Ticket\\x86"));
     EXPECT_FALSE(machine.exists("C:\\Users\\Documents\\x86"));
-    if (what == "cfg folder") EXPECT_TRUE(machine.exists("C:\\DriverName.cfg\\inside.txt"));
-    if (what == "ticket file") EXPECT_TRUE(machine.exists("C:\\Ticket"));
-    if (what == "barcode link") EXPECT_TRUE(machine.exists("C:\\Users\\Documents\\keep.txt"));
+    const char* left = what == "cfg folder"    ? "C:\\DriverName.cfg\\inside.txt"
+                       : what == "ticket file" ? "C:\\Ticket"
+                                               : "C:\\Users\\Documents\\keep.txt";
+    EXPECT_TRUE(machine.exists(left));
 }
 
 INSTANTIATE_TEST_SUITE_P(
