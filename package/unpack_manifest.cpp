@@ -3,24 +3,11 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/path_parts.h"
+
 namespace setup {
 
 namespace {
-
-std::vector<std::string> components(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '\\' || c == '/') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
 
 bool sameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
@@ -29,7 +16,7 @@ bool sameName(const std::string& a, const std::string& b) {
 }
 
 bool keepsToPlaces(const ArchiveEntry& entry) {
-    std::vector<std::string> parts = components(entry.path);
+    std::vector<std::string> parts = pathParts(entry.path);
     if (parts.empty()) return false;
     if (sameName(parts[0], "DriverName.cfg")) return parts.size() == 1 && !entry.folder;
     if (sameName(parts[0], "Ticket") || sameName(parts[0], "Barcode")) return parts.size() > 1 || entry.folder;
@@ -77,7 +64,7 @@ std::optional<Obstacle> UnpackManifest::record(FileSystem& files, const std::str
         return std::nullopt;
     };
     for (const ArchiveEntry& entry : entries) {
-        std::vector<std::string> parts = components(entry.path);
+        std::vector<std::string> parts = pathParts(entry.path);
         std::string path = root.substr(0, root.size() - 1);
         bool parentMade = false;
         for (std::size_t i = 0; i + 1 < parts.size(); ++i) {

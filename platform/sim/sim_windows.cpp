@@ -6,6 +6,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/path_parts.h"
+
 namespace setup::sim {
 
 namespace fs = std::filesystem;
@@ -26,21 +28,6 @@ std::string trim(const std::string& text) {
     std::size_t first = text.find_first_not_of(blanks);
     if (first == std::string::npos) return {};
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-std::vector<std::string> splitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '\\' || c == '/') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
 }
 
 // Wildcards of FindFirstFileA: '*' any run, '?' one character; "*.*" matches every name.
@@ -327,7 +314,7 @@ fs::path SimWindows::resolve(const std::string& windowsPath, bool) const {
     std::string path = windowsPath;
     bool absolute = path.size() >= 2 && path[1] == ':';
     if (!absolute) path = currentDir + "\\" + path;
-    std::vector<std::string> parts = splitPath(path);
+    std::vector<std::string> parts = pathParts(path);
     fs::path host = hostRoot_ / lower(parts.front().substr(0, 1));
     for (std::size_t i = 1; i < parts.size(); ++i) {
         if (parts[i] == ".") continue;
@@ -404,7 +391,7 @@ void SimWindows::setReadOnly(const std::string& windowsPath, bool readOnly) {
 Result<std::vector<FoundFile>> SimWindows::findFiles(const std::string& pattern) {
     record("FindFirstFile " + pattern);
     if (pattern.size() >= maxPath) return Result<std::vector<FoundFile>>::failure(win_error::fileNotFound);
-    std::vector<std::string> parts = splitPath(pattern);
+    std::vector<std::string> parts = pathParts(pattern);
     std::string wildcard = parts.empty() ? std::string() : parts.back();
     std::size_t cut = pattern.rfind(wildcard);
     fs::path folder = resolve(pattern.substr(0, cut), false);
@@ -671,7 +658,7 @@ void SimWindows::setShortName(const std::string& windowsPath, const std::string&
 std::string SimWindows::shortPathW(const std::string& path) {
     record("GetShortPathNameW " + path);
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    std::vector<std::string> parts = splitPath(path);
+    std::vector<std::string> parts = pathParts(path);
     if (parts.empty() || !exists(path)) return {};
     std::string shortPath = parts.front();
     std::string longPath = parts.front();

@@ -45,21 +45,31 @@ launch() {
     program_pid=$!
 }
 
+# check_holds <check name> <expected part> <text>: the text holds that part.
+check_holds() {
+    check "$1" "$2" "$(grep -o -F -- "$2" <<<"$3" | head -n 1)"
+}
+
+# check_install_refused <name> <what Install must say>: once preparation is over the driver
+# list is empty, and Install says why.
+check_install_refused() {
+    local shown box
+    shown=$(ui wait-dialog 60000 wait-enabled 1012 60000 combo 1000)
+    check "$1: the driver list stays empty" "0" "$(value combo-count 1000 "$shown")"
+    ui click 1012 >/dev/null
+    box=$(ui answer Error 1 20000)
+    check_holds "$1: Install says why" "$2" "$box"
+}
+
 # run_refused <name> <folder> <text the message must hold>: the package is refused during
 # preparation with that message; the list stays empty, Install says why, and Cancel leaves
 # C:\ as it was.
 run_refused() {
-    local name=$1 folder=$2 expected=$3 before box shown
+    local name=$1 folder=$2 expected=$3 before
     before=$(drive_snapshot)
     launch multisetup "$folder"
-    box=$(ui answer multisetup 1 60000)
-    check "$name: the user is told" "$expected" "$(grep -o -F "$expected" <<<"$box" | head -n 1)"
-    shown=$(ui wait-enabled 1012 60000 combo 1000)
-    check "$name: the driver list stays empty" "0" "$(value combo-count 1000 "$shown")"
-    ui click 1012 >/dev/null
-    box=$(ui answer Error 1 20000)
-    check "$name: Install says why" "No printer is chosen.\\r\\n\\r\\nThe driver package" \
-        "$(grep -o -F 'No printer is chosen.\r\n\r\nThe driver package' <<<"$box")"
+    check_holds "$name: the user is told" "$expected" "$(ui answer multisetup 1 60000)"
+    check_install_refused "$name" "$expected"
     end_program "$name" cancel
     check_drive_unchanged "$name" "$before"
 }
@@ -102,7 +112,7 @@ run_things_in_the_way() {
 # One byte of the packed data flipped: the archiver fails partway; the user is told, what was
 # written goes at once, and the list stays empty.
 run_damaged_package() {
-    local name="damaged package" size folder="$drive_c/suite/damaged" before box shown
+    local name="damaged package" size folder="$drive_c/suite/damaged" before box
     mkdir -p "$folder"
     cp "$programs_dir/multisetup.exe" "$archiver_dll" "$folder/"
     cp "$package" "$folder/DriverData.Drv"
@@ -112,12 +122,10 @@ run_damaged_package() {
     before=$(drive_snapshot)
     launch multisetup damaged
     box=$(ui answer multisetup 1 60000)
-    check "$name: the user is told it is damaged" "The driver package DriverData.Drv is damaged" \
-        "$(grep -o -F 'The driver package DriverData.Drv is damaged' <<<"$box")"
-    check "$name: with the archiver's reason" "1" "$(grep -c -F 'The archiver said: Error: ' <<<"$box")"
-    shown=$(ui wait-enabled 1012 60000 combo 1000)
-    check "$name: the driver list stays empty" "0" "$(value combo-count 1000 "$shown")"
+    check_holds "$name: the user is told it is damaged" "The driver package DriverData.Drv is damaged" "$box"
+    check_holds "$name: with the archiver's reason" "The archiver said: Error: " "$box"
     check_drive_unchanged "$name, before the dialog ends" "$before"
+    check_install_refused "$name" "No printer is chosen.\\r\\n\\r\\nThe driver package DriverData.Drv is damaged"
     end_program "$name" cancel
     check_drive_unchanged "$name" "$before"
 }
@@ -164,7 +172,7 @@ run_awkward_entries() {
 
 # A 7-zip32.dll in the current folder and none beside the program: it is never loaded.
 run_planted_dll() {
-    local name="archiver DLL only in the current folder" before shown box
+    local name="archiver DLL only in the current folder" before
     mkdir -p "$drive_c/suite/nodll" "$drive_c/suite/plant"
     cp "$programs_dir/multisetup.exe" "$drive_c/suite/nodll/"
     cp "$package" "$drive_c/suite/plant/"
@@ -172,12 +180,7 @@ run_planted_dll() {
     rm -f "$drive_c/suite/planted-dll-ran.txt"
     before=$(drive_snapshot)
     launch multisetup plant 'C:\suite\nodll\multisetup.exe'
-    shown=$(ui wait-dialog 60000 wait-enabled 1012 60000 combo 1000)
-    check "$name: the driver list stays empty" "0" "$(value combo-count 1000 "$shown")"
-    ui click 1012 >/dev/null
-    box=$(ui answer Error 1 20000)
-    check "$name: Install says where the DLL belongs" "7-zip32.dll beside the program" \
-        "$(grep -o -F '7-zip32.dll beside the program' <<<"$box" | head -n 1)"
+    check_install_refused "$name" "7-zip32.dll beside the program"
     end_program "$name" cancel
     check "$name: the planted DLL never ran" "absent" \
         "$([ -e "$drive_c/suite/planted-dll-ran.txt" ] && echo present || echo absent)"
@@ -186,15 +189,14 @@ run_planted_dll() {
 
 # A second installer, of either program, says so and ends; the first keeps its files.
 run_two_installers() {
-    local name="two installers" before first_pid first_count box shown
+    local name="two installers" before first_pid first_count
     before=$(drive_snapshot)
     start_program multisetup with
     first_pid=$program_pid
     first_count=$(value combo-count 1000 "$shown")
     launch solosetup with
-    box=$(ui answer solosetup 1 60000)
-    check "$name: the second says the installer is running" "The driver installer is already running." \
-        "$(grep -o -F 'The driver installer is already running.' <<<"$box")"
+    check_holds "$name: the second says the installer is running" "The driver installer is already running." \
+        "$(ui answer solosetup 1 60000)"
     if wait_exit 20; then check "$name: the second ends" "ended" "ended"; else
         check "$name: the second ends" "ended" "still running"
         kill "$program_pid" 2>/dev/null
