@@ -46,6 +46,11 @@ int ArchiveLibrary::Extract(const PackagePath& archive, const std::string& desti
     std::string command = commandLine(archive.ansi, destination);
     // The command line buffer holds 1023 characters; a longer one would name another file.
     if (command.size() >= commandLineBufferSize) return 0;
+    // Held from the listing to the end of the extraction: the archive that is unpacked is
+    // the one that was listed, not one put in its place meanwhile.
+    Result<Handle> held = files_.openReadOnlyLockedW(archive.unicode);
+    if (!held) return 0;
+    UniqueHandle heldArchive(*held, [this](Handle file) { files_.closeFile(file); });
     if (!approve(dll_.listEntries(listW_, archive.unicode, outputBufferSize))) return 0;
     dll_.setOwnerWindowEx(setOwnerWindowEx_, ownerWindow_, std::move(keepGoing));
     system_.sleep(100);

@@ -53,6 +53,10 @@ public:
     // WideCharToMultiByte to the ANSI code page without best-fit: the text as an *A call
     // takes it; nothing when the code page cannot spell one of its characters.
     virtual std::optional<std::string> ansiSpelling(const std::string& text) = 0;
+    // CreateFileW for reading, shared for reading only: while the handle is open nobody can
+    // change, replace, rename or delete the file. The error code when it cannot be opened.
+    virtual Result<Handle> openReadOnlyLockedW(const std::string& path) = 0;
+    virtual void closeFile(Handle file) = 0;  // CloseHandle
 };
 
 }  // namespace setup

@@ -675,6 +675,18 @@ std::optional<std::string> SimWindows::ansiSpelling(const std::string& text) {
     return text;
 }
 
+Result<Handle> SimWindows::openReadOnlyLockedW(const std::string& path) {
+    record("CreateFileW " + path);
+    if (!fs::is_regular_file(resolve(path, false))) return Result<Handle>::failure(win_error::fileNotFound);
+    return openObject({OpenObject::File, path});
+}
+
+void SimWindows::closeFile(Handle file) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("CloseHandle file");
+    open_.erase(file);
+}
+
 // --- system: DLL search and the installer's lock -----------------------------------------------
 
 std::string SimWindows::programFolderW() {

@@ -137,6 +137,8 @@ public:
     bool removeDirectoryW(const std::string& path) override;
     std::string shortPathW(const std::string& path) override;
     std::optional<std::string> ansiSpelling(const std::string& text) override;
+    Result<Handle> openReadOnlyLockedW(const std::string& path) override;
+    void closeFile(Handle file) override;
     // --- System: DLL search and the installer's lock ----------------------------------------
     std::string programFolderW() override;
     std::string systemFolderW() override;
@@ -146,7 +148,7 @@ public:
 
 private:
     struct OpenObject {
-        enum Kind { Manager, Service, Key, Module, Mutex } kind;
+        enum Kind { Manager, Service, Key, Module, Mutex, File } kind;
         std::string name;  // service name or registry key path
     };
     struct RegistryKey {

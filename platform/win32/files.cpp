@@ -107,4 +107,15 @@ std::optional<std::string> Win32FileSystem::ansiSpelling(const std::string& text
     return ansi;
 }
 
+Result<Handle> Win32FileSystem::openReadOnlyLockedW(const std::string& path) {
+    HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Result<Handle>::failure(GetLastError());
+    return reinterpret_cast<Handle>(file);
+}
+
+void Win32FileSystem::closeFile(Handle file) {
+    CloseHandle(reinterpret_cast<HANDLE>(file));
+}
+
 }  // namespace setup::win32

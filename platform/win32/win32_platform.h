@@ -49,6 +49,8 @@ public:
     bool removeDirectoryW(const std::string& path) override;
     std::string shortPathW(const std::string& path) override;
     std::optional<std::string> ansiSpelling(const std::string& text) override;
+    Result<Handle> openReadOnlyLockedW(const std::string& path) override;
+    void closeFile(Handle file) override;
 };
 
 class Win32System : public System {

@@ -28,7 +28,7 @@ struct PackageTest : ::testing::Test {
     std::vector<std::string> archiverCalls() {
         std::vector<std::string> calls;
         for (const std::string& entry : machine.log()) {
-            for (const char* prefix : {"LoadLibrary", "FreeLibrary", "SevenZip", "Sleep"})
+            for (const char* prefix : {"LoadLibrary", "FreeLibrary", "SevenZip", "Sleep", "CreateFileW", "CloseHandle file"})
                 if (entry.rfind(prefix, 0) == 0) calls.push_back(entry);
             if (entry.rfind("GetFileAttributes", 0) == 0 && contains(entry, "DriverData.Drv")) calls.push_back(entry);
         }
@@ -57,12 +57,14 @@ TEST_F(PackageTest, ASoundPackageIsListedThenUnpackedInOrderWithItsWaits) {
                                    "LoadLibrary C:\\Program\\7-zip32.dll",
                                    "Sleep 10",
                                    "GetFileAttributesW C:\\Program\\DriverData.Drv",
+                                   "CreateFileW C:\\Program\\DriverData.Drv",
                                    "SevenZipListW C:\\Program\\DriverData.Drv",
                                    "SevenZipSetOwnerWindowEx 28673",
                                    "Sleep 100",
                                    "SevenZip 28673 x -y \"C:\\Program\\DriverData.Drv\" -o\"C:\\\" -hide",
                                    "SevenZipKillOwnerWindowEx 28673",
                                    "Sleep 10",
+                                   "CloseHandle file",
                                    "FreeLibrary",
                                }));
     EXPECT_TRUE(package.unpacked);

@@ -192,6 +192,34 @@ void unicodeFiles(FileSystem& fs, System& sys) {
     check("unicode: the long folders are removed", removed && !fs.attributesW(folder));
 }
 
+// The package held open from its listing to the end of its extraction: nobody can change,
+// replace or delete it meanwhile, and the archiver can still read it.
+void heldArchive(FileSystem& fs, System& sys) {
+    const std::string path = sys.programFolderW() + "\\held.Drv";
+    const std::wstring wide = win32::widePath(path);
+    HANDLE made = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (made != INVALID_HANDLE_VALUE) CloseHandle(made);
+    auto held = fs.openReadOnlyLockedW(path);
+    check("files: the package opens held", static_cast<bool>(held));
+    if (!held) return;
+    HANDLE writer = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    check("files: a held package cannot be opened for writing", writer == INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    check("files: a held package cannot be replaced",
+          !MoveFileExW(win32::widePath(sys.programFolderW() + "\\platform_checks.exe").c_str(), wide.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+    check("files: a held package cannot be renamed",
+          !MoveFileW(wide.c_str(), win32::widePath(sys.programFolderW() + "\\renamed.Drv").c_str()));
+    check("files: a held package cannot be deleted", !DeleteFileW(wide.c_str()));
+    HANDLE reader = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    check("files: the archiver can still read a held package", reader != INVALID_HANDLE_VALUE);
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    fs.closeFile(*held);
+    check("files: once let go the package can be deleted", DeleteFileW(wide.c_str()) != FALSE);
+}
+
 // The installer's lock and the DLL search, process-wide: run last.
 void lockAndDllSearch(System& sys) {
     const std::string name = "Global\\PlatformChecks.Lock";
@@ -231,6 +259,7 @@ int main() {
     registry(platform.registry);
     spoolerAndServices(platform.spooler, platform.services);
     unicodeFiles(platform.files, platform.system);
+    heldArchive(platform.files, platform.system);
     lockAndDllSearch(platform.system);
     return failures == 0 ? 0 : 1;
 }
