@@ -163,7 +163,7 @@ void MainDialog::onInstallClicked() {
     choosePort();
 
     std::optional<int> index = chooseDriverIndex();
-    if (!index) return refuseInstall(noPrinterMessage());
+    if (!index) return refuseInstall(noPrinterMessage(package));
     values.driverIndex = index;
     if (*index < 0 || *index >= driverCount) {
         char message[512];
@@ -178,14 +178,6 @@ void MainDialog::onInstallClicked() {
         engines_.installLabel(context_);
     window_.enableCancel(false);
     onUpdateData(0);
-}
-
-// Why the driver list is empty: what preparation found wrong with the package, if anything.
-std::string MainDialog::noPrinterMessage() const {
-    if (package.problem.empty()) return text::noPrinterChosen;
-    std::vector<char> message(std::char_traits<char>::length(text::noPrinterBecause) + package.problem.size() + 1);
-    std::snprintf(message.data(), message.size(), text::noPrinterBecause, package.problem.c_str());
-    return message.data();
 }
 
 // Nothing can be installed for the current choice: say why and let the user try again.

@@ -55,7 +55,6 @@ private:
     bool closing() const override { return closing_.load(); }
 
     void refuseInstall(const std::string& message);
-    std::string noPrinterMessage() const;
     void fillPortTypeList();
     void prepare();
     std::optional<int> selectedPortKind();

@@ -116,6 +116,11 @@ void fillDriverList(DialogContext& context, const PackageState& package) {
     context.calls.refresh();
 }
 
+std::string noPrinterMessage(const PackageState& package) {
+    if (package.problem.empty()) return text::noPrinterChosen;
+    return formatted(text::noPrinterBecause, package.problem);
+}
+
 void removePackage(FileSystem& files, PackageState& package) {
     package.manifest.remove(files);
     package.unpacked = false;

@@ -27,6 +27,9 @@ void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, Pack
 // first name. Without an unpacked package the list stays empty.
 void fillDriverList(DialogContext& context, const PackageState& package);
 
+// What Install says when no printer is chosen: why the driver list is empty.
+std::string noPrinterMessage(const PackageState& package);
+
 // Removes what the package unpacked, and only that.
 void removePackage(FileSystem& files, PackageState& package);
 
