@@ -210,6 +210,30 @@ run_two_installers() {
     check_drive_unchanged "$name" "$before"
 }
 
+# A second start while the first still unpacks (the suite's slow package): the first unpacks
+# to its end undisturbed.
+run_second_start_while_unpacking() {
+    local name="second start while the first unpacks" before first_pid preparing shown
+    before=$(drive_snapshot)
+    launch multisetup slow
+    first_pid=$program_pid
+    preparing=$(value enabled 1012 "$(ui wait-dialog 60000 enabled 1012)")
+    [ "$preparing" == "0" ] && say "note - second start during the unpacking" || say "note - the unpacking had ended"
+    launch multisetup slow
+    check_holds "$name: the second says the installer is running" "The driver installer is already running." \
+        "$(ui answer multisetup 1 60000)"
+    if wait_exit 20; then check "$name: the second ends" "ended" "ended"; else
+        check "$name: the second ends" "ended" "still running"
+        kill "$program_pid" 2>/dev/null
+    fi
+    program_pid=$first_pid
+    shown=$(ui wait-enabled 1012 120000 combo 1000)
+    check "$name: the first lists its drivers" "1" "$([ "$(value combo-count 1000 "$shown")" -gt 0 ] && echo 1)"
+    check "$name: the first unpacked everything" "1" "$(find "$drive_c/Ticket/x86" -name slow-to-unpack.txt | wc -l)"
+    end_program "$name" cancel
+    check_drive_unchanged "$name" "$before"
+}
+
 # A folder whose name the ANSI code page cannot spell.
 run_unspellable_folder() {
     local name="package in a Cyrillic folder" before
@@ -231,5 +255,6 @@ run_package_safety() {
     run_awkward_entries
     run_planted_dll
     run_two_installers
+    run_second_start_while_unpacking
     run_unspellable_folder
 }
