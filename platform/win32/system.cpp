@@ -25,6 +25,7 @@ DWORD WINAPI runThreadBody(LPVOID parameter) {
 }
 
 using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 
 // LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32 (not in every SDK).
@@ -98,12 +99,15 @@ std::string Win32System::systemFolderW() {
 }
 
 void Win32System::restrictDllSearch() {
-    SetDllDirectoryW(L"");
-    // Looked up at run time: systems without the update that brought it do not export it.
+    // Both looked up at run time: SetDllDirectoryW came with XP SP1, SetDefaultDllDirectories
+    // with an update of Windows 7.
     HMODULE kernel = GetModuleHandleA("kernel32");
-    auto setDefault = kernel == nullptr ? nullptr
-                                        : reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
-                                              GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (kernel == nullptr) return;
+    auto setDirectory = reinterpret_cast<SetDllDirectoryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (setDirectory != nullptr) setDirectory(L"");
     if (setDefault != nullptr) setDefault(searchProgramFolderAndSystem32);
 }
 

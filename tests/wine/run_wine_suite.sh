@@ -3,7 +3,9 @@
 #
 # Runs multisetup.exe and solosetup.exe under Wine, in a fresh prefix, as an administrator
 # would: start beside the driver package (and without it), wait for the preparation, read
-# what the main dialog shows, then end it with Cancel and with the close box. Screenshots of
+# what the main dialog shows, then end it with Cancel and with the close box; then hostile and
+# awkward driver packages, files of the user's, a planted DLL and two installers at once
+# (package_safety.sh), comparing the whole of C:\ before and after. Screenshots of
 # every main dialog go to <artifacts-dir>. Ends with "N passed, M failed"; exits non-zero on
 # any failure.
 #
