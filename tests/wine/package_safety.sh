@@ -61,6 +61,14 @@ check_install_refused() {
     check_holds "$1: Install says why" "$2" "$box"
 }
 
+# told <caption> <screenshot>: waits for the program's message box, keeps a screenshot of it,
+# answers OK and prints the box's text.
+told() {
+    ui wait-box "$1" 60000 >/dev/null
+    screenshot "$2"
+    ui answer "$1" 1 5000
+}
+
 # run_refused <name> <folder> <text the message must hold>: the package is refused during
 # preparation with that message; the list stays empty, Install says why, and Cancel leaves
 # C:\ as it was.
@@ -68,7 +76,7 @@ run_refused() {
     local name=$1 folder=$2 expected=$3 before
     before=$(drive_snapshot)
     launch multisetup "$folder"
-    check_holds "$name: the user is told" "$expected" "$(ui answer multisetup 1 60000)"
+    check_holds "$name: the user is told" "$expected" "$(told multisetup "refused-${name//[^A-Za-z0-9]/-}")"
     check_install_refused "$name" "$expected"
     end_program "$name" cancel
     check_drive_unchanged "$name" "$before"
@@ -121,7 +129,7 @@ run_damaged_package() {
     printf '\x5a' | dd of="$folder/DriverData.Drv" bs=1 seek=$((32 + (size - 32) / 2)) conv=notrunc 2>/dev/null
     before=$(drive_snapshot)
     launch multisetup damaged
-    box=$(ui answer multisetup 1 60000)
+    box=$(told multisetup package-damaged)
     check_holds "$name: the user is told it is damaged" "The driver package DriverData.Drv is damaged" "$box"
     check_holds "$name: with the archiver's reason" "The archiver said: Error: " "$box"
     check_drive_unchanged "$name, before the dialog ends" "$before"
@@ -196,7 +204,7 @@ run_two_installers() {
     first_count=$(value combo-count 1000 "$shown")
     launch solosetup with
     check_holds "$name: the second says the installer is running" "The driver installer is already running." \
-        "$(ui answer solosetup 1 60000)"
+        "$(told solosetup installer-already-running)"
     if wait_exit 20; then check "$name: the second ends" "ended" "ended"; else
         check "$name: the second ends" "ended" "still running"
         kill "$program_pid" 2>/dev/null

@@ -16,6 +16,8 @@
 //   close                         posts WM_CLOSE to the dialog
 //   answer <caption> <id> <ms>    waits for a message box with that caption, prints its text
 //                                 and presses its button <id>
+//   wait-box <caption> <ms>       waits for a message box with that caption and prints its
+//                                 text, leaving it open
 #include <windows.h>
 #include <commctrl.h>
 
@@ -134,6 +136,7 @@ private:
         else if (name == "click") click(takeNumber());
         else if (name == "close") PostMessageW(dialog(), WM_CLOSE, 0, 0), say("close posted");
         else if (name == "answer") answer();
+        else if (name == "wait-box") waitBox(take(), takeNumber());
         else fail("unknown command " + name);
     }
 
@@ -185,14 +188,17 @@ private:
         PostMessageW(dialog(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
         report("clicked", id, "1");
     }
-    void answer() {
-        std::string caption = take();
-        int button = takeNumber();
-        int milliseconds = takeNumber();
+    HWND waitBox(const std::string& caption, int milliseconds) {
         HWND box = nullptr;
         if (!waitFor(milliseconds, [&] { return (box = findDialog(caption)) != nullptr; }))
             fail("no message box \"" + caption + "\"");
         say("message-box-text = " + escaped(windowText(GetDlgItem(box, 0xFFFF))));
+        return box;
+    }
+    void answer() {
+        std::string caption = take();
+        int button = takeNumber();
+        HWND box = waitBox(caption, takeNumber());
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
         say("answered " + std::to_string(button));
     }
