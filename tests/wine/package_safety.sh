@@ -195,22 +195,29 @@ run_planted_dll() {
     check_drive_unchanged "$name" "$before"
 }
 
-# A second installer, of either program, says so and ends; the first keeps its files.
-run_two_installers() {
-    local name="two installers" before first_pid first_count
-    before=$(drive_snapshot)
-    start_program multisetup with
-    first_pid=$program_pid
-    first_count=$(value combo-count 1000 "$shown")
-    launch solosetup with
-    check_holds "$name: the second says the installer is running" "The driver installer is already running." \
-        "$(told solosetup installer-already-running)"
-    if wait_exit 20; then check "$name: the second ends" "ended" "ended"; else
-        check "$name: the second ends" "ended" "still running"
+# check_second_refused <name> <program> <folder> <screenshot>: while a multisetup runs, a
+# second start says that the installer is running and ends. The first is the current
+# program again afterwards.
+check_second_refused() {
+    local first_pid=$program_pid
+    launch "$2" "$3"
+    check_holds "$1: the second says the installer is running" "The driver installer is already running." \
+        "$(told "$2" "$4")"
+    if wait_exit 20; then check "$1: the second ends" "ended" "ended"; else
+        check "$1: the second ends" "ended" "still running"
         kill "$program_pid" 2>/dev/null
     fi
     program_pid=$first_pid
     caption=$(caption_of multisetup)
+}
+
+# A second installer, of either program, says so and ends; the first keeps its files.
+run_two_installers() {
+    local name="two installers" before first_count
+    before=$(drive_snapshot)
+    start_program multisetup with
+    first_count=$(value combo-count 1000 "$shown")
+    check_second_refused "$name" solosetup with installer-already-running
     shown=$(ui combo 1000)
     check "$name: the first still lists its drivers" "$first_count" "$(value combo-count 1000 "$shown")"
     check "$name: the first's files are in place" "1" "$(find "$drive_c" -maxdepth 1 -iname DriverName.cfg | wc -l)"
@@ -221,20 +228,12 @@ run_two_installers() {
 # A second start while the first still unpacks (the suite's slow package): the first unpacks
 # to its end undisturbed.
 run_second_start_while_unpacking() {
-    local name="second start while the first unpacks" before first_pid preparing shown
+    local name="second start while the first unpacks" before preparing shown
     before=$(drive_snapshot)
     launch multisetup slow
-    first_pid=$program_pid
     preparing=$(value enabled 1012 "$(ui wait-dialog 60000 enabled 1012)")
     [ "$preparing" == "0" ] && say "note - second start during the unpacking" || say "note - the unpacking had ended"
-    launch multisetup slow
-    check_holds "$name: the second says the installer is running" "The driver installer is already running." \
-        "$(ui answer multisetup 1 60000)"
-    if wait_exit 20; then check "$name: the second ends" "ended" "ended"; else
-        check "$name: the second ends" "ended" "still running"
-        kill "$program_pid" 2>/dev/null
-    fi
-    program_pid=$first_pid
+    check_second_refused "$name" multisetup slow installer-already-running-while-unpacking
     shown=$(ui wait-enabled 1012 120000 combo 1000)
     check "$name: the first lists its drivers" "1" "$([ "$(value combo-count 1000 "$shown")" -gt 0 ] && echo 1)"
     check "$name: the first unpacked everything" "1" "$(find "$drive_c/Ticket/x86" -name slow-to-unpack.txt | wc -l)"
