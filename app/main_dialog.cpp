@@ -21,6 +21,7 @@ MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow
       config_(config),
       window_(window),
       engines_(engines),
+      installerLock_(platform.system),
       context_{platform, config, window, values, *this} {}
 
 MainDialog::~MainDialog() = default;
@@ -62,6 +63,14 @@ int MainDialog::onUpdateData(std::intptr_t wParam) {
 }
 
 bool MainDialog::onInitDialog() {
+    // Before anything can load a DLL: the current folder is nobody's to trust.
+    platform_.system.restrictDllSearch();
+    // A second installer would unpack over the first one's files and remove them under it.
+    if (!installerLock_.claim()) {
+        appMessageBox(text::installerRunning, message_box::ok | message_box::iconWarning);
+        window_.endDialog(message_box::idCancel);
+        return true;
+    }
     onUpdateData(0);
     values.portNumber = 0;
     values.serialSettings.parity = 'N';
@@ -97,8 +106,8 @@ void MainDialog::prepare() {
     const std::function<void()> steps[] = {
         [this] { controlService(context_, spoolerService, serviceStartIfStopped); },
         [this] { enumeratePorts(context_); },
-        [this] { extractPackage(context_, archiveLibrary); },
-        [this] { fillDriverList(context_); },
+        [this] { extractPackage(context_, archiveLibrary, package); },
+        [this] { fillDriverList(context_, package); },
         [this] { probeOs(context_); },
         [this] { window_.enableInstall(true); },
     };
@@ -154,7 +163,7 @@ void MainDialog::onInstallClicked() {
     choosePort();
 
     std::optional<int> index = chooseDriverIndex();
-    if (!index) return refuseInstall(text::noPrinterChosen);
+    if (!index) return refuseInstall(noPrinterMessage(package));
     values.driverIndex = index;
     if (*index < 0 || *index >= driverCount) {
         char message[512];
@@ -193,7 +202,8 @@ void MainDialog::onDestroy() {
     // below removes everything it wrote.
     closing_ = true;
     if (preparation_ && !preparation_->finished()) window_.waitServing(*preparation_);
-    removePackage(platform_.files);
+    removePackage(platform_.files, package);
+    installerLock_.release();
     archiveLibrary.Unload();
 }
 

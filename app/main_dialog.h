@@ -11,6 +11,8 @@
 #include "context/install_engines.h"
 #include "config/build_config.h"
 #include "package/archive_library.h"
+#include "package/installer_lock.h"
+#include "package/package_files.h"
 #include "platform/main_window.h"
 #include "platform/platform.h"
 
@@ -41,6 +43,7 @@ public:
     InstallValues values;
     std::string statusText;
     ArchiveLibrary archiveLibrary;
+    PackageState package;
 
 private:
     // DialogCalls.
@@ -62,6 +65,7 @@ private:
     const BuildConfig& config_;
     MainWindow& window_;
     InstallEngines& engines_;
+    InstallerLock installerLock_;
     std::unique_ptr<WorkerThread> preparation_;
     std::atomic<bool> closing_{false};
     std::mutex statusLock_;

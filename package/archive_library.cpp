@@ -6,14 +6,22 @@ namespace setup {
 
 int ArchiveLibrary::Load() {
     Unload();
-    Handle module = dll_.load(archiverDllName);
+    // By full path: a DLL planted in the current folder (a downloads folder, say) must
+    // never run with the installer's rights.
+    Handle module = 0;
+    for (const std::string& folder : {system_.programFolderW(), system_.systemFolderW()}) {
+        if (!folder.empty()) module = dll_.load(folder + "\\" + archiverDllName);
+        if (module != 0) break;
+    }
     if (module == 0) return 0;
     EntryPoint sevenZip = dll_.find(module, "SevenZip");
     EntryPoint setOwner = dll_.find(module, "SevenZipSetOwnerWindowEx");
     EntryPoint killOwner = dll_.find(module, "SevenZipKillOwnerWindowEx");
-    // A DLL without all three entry points is not the archiver we can drive: calling a
-    // missing one would crash the program.
-    if (sevenZip == 0 || setOwner == 0 || killOwner == 0) {
+    EntryPoint listW = dll_.find(module, "SevenZipListW");
+    // A DLL without all four entry points is not the archiver we can drive: calling a
+    // missing one would crash the program, and without the listing nothing tells where the
+    // package would write.
+    if (sevenZip == 0 || setOwner == 0 || killOwner == 0 || listW == 0) {
         dll_.free(module);
         return 0;
     }
@@ -21,6 +29,7 @@ int ArchiveLibrary::Load() {
     sevenZip_ = sevenZip;
     setOwnerWindowEx_ = setOwner;
     killOwnerWindowEx_ = killOwner;
+    listW_ = listW;
     return 1;
 }
 
@@ -28,19 +37,27 @@ std::string ArchiveLibrary::commandLine(const std::string& archivePath, const st
     return "x -y \"" + archivePath + "\" -o\"" + destination + "\" -hide";
 }
 
-int ArchiveLibrary::Extract(const std::string& archivePath, const std::string& destination,
-                            ArchiverDll::Progress keepGoing) {
+int ArchiveLibrary::Extract(const PackagePath& archive, const std::string& destination,
+                            ArchiverDll::Progress keepGoing, const Approval& approve) {
+    failure_.clear();
     Load();
     system_.sleep(10);
-    if (!loaded() || !files_.attributes(archivePath)) return 0;
-    std::string command = commandLine(archivePath, destination);
+    if (!loaded() || !files_.attributesW(archive.unicode)) return 0;
+    std::string command = commandLine(archive.ansi, destination);
     // The command line buffer holds 1023 characters; a longer one would name another file.
     if (command.size() >= commandLineBufferSize) return 0;
+    // Held from the listing to the end of the extraction: the archive that is unpacked is
+    // the one that was listed, not one put in its place meanwhile.
+    Result<Handle> held = files_.openReadOnlyLockedW(archive.unicode);
+    if (!held) return 0;
+    UniqueHandle heldArchive(*held, [this](Handle file) { files_.closeFile(file); });
+    if (!approve(dll_.listEntries(listW_, archive.unicode, outputBufferSize))) return 0;
     dll_.setOwnerWindowEx(setOwnerWindowEx_, ownerWindow_, std::move(keepGoing));
     system_.sleep(100);
     std::string output;
     ArchiverCall call = dll_.sevenZip(sevenZip_, ownerWindow_, command, output, outputBufferSize);
     int result = call.raised ? raisedResult : call.result;
+    if (result != 0) failure_ = archiverReason(call, output);
     dll_.killOwnerWindowEx(killOwnerWindowEx_, ownerWindow_);
     system_.sleep(10);
     return result == 0 ? 2 : 0;
@@ -49,7 +66,13 @@ int ArchiveLibrary::Extract(const std::string& archivePath, const std::string& d
 void ArchiveLibrary::Unload() {
     if (module_ != 0) dll_.free(module_);
     module_ = 0;
-    sevenZip_ = setOwnerWindowEx_ = killOwnerWindowEx_ = 0;
+    sevenZip_ = setOwnerWindowEx_ = killOwnerWindowEx_ = listW_ = 0;
+}
+
+std::string archiverReason(const ArchiverCall& call, const std::string& report) {
+    if (call.raised) return text::archiverRaised;
+    if (report.empty()) return "result " + std::to_string(call.result);
+    return report + " (result " + std::to_string(call.result) + ")";
 }
 
 }  // namespace setup

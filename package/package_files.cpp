@@ -1,5 +1,7 @@
 #include "package/package_files.h"
 
+#include <cstdio>
+
 #include "context/dialog_context.h"
 #include "package/archive_library.h"
 #include "package/driver_name_list.h"
@@ -7,54 +9,121 @@
 namespace setup {
 
 namespace {
-constexpr std::uint32_t currentDirectoryBufferSize = 260;
-constexpr const char* unpackDestination = "C:\\";
-}  // namespace
 
-void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary) {
-    context.calls.statusStep(text::readingDriverFile);
-    archiveLibrary.setOwnerWindow(context.window.window());
-    std::string archive = context.platform.files.currentDirectory(currentDirectoryBufferSize);
-    archive += "\\";
-    archive += packageFileName;
-    // A dialog that is closing stops the archiver at its next file.
-    DialogCalls& calls = context.calls;
-    archiveLibrary.Extract(archive, unpackDestination, [&calls] { return !calls.closing(); });
-    archiveLibrary.Unload();
+constexpr const char* unpackDestination = "C:\\";
+
+// A text for an ANSI message box: characters the code page cannot spell show as '?'.
+std::string displayable(FileSystem& files, const std::string& text) {
+    if (std::optional<std::string> ansi = files.ansiSpelling(text)) return *ansi;
+    std::string ascii;
+    for (unsigned char c : text)
+        if (c < 0x80) ascii += static_cast<char>(c);
+        else if ((c & 0xC0) != 0x80) ascii += '?';
+    return ascii;
 }
 
-void fillDriverList(DialogContext& context) {
+std::string formatted(const char* format, const std::string& value) {
+    std::vector<char> text(std::char_traits<char>::length(format) + value.size() + 1);
+    std::snprintf(text.data(), text.size(), format, value.c_str());
+    return text.data();
+}
+
+// Tells the user why the package is not used, and keeps it for the Install button.
+void tell(DialogContext& context, PackageState& package, const std::string& message) {
+    package.problem = message;
+    if (!context.calls.closing()) context.calls.appMessageBox(message, message_box::ok | message_box::iconError);
+}
+
+const char* obstacleText(Obstacle::Kind kind) {
+    switch (kind) {
+        case Obstacle::FileWhereFolderGoes: return text::packageFileInTheWay;
+        case Obstacle::FolderWhereFileGoes: return text::packageFolderInTheWay;
+        case Obstacle::Link: return text::packageLinkInTheWay;
+    }
+    return text::packageLinkInTheWay;
+}
+
+// The package beside the current directory. The archiver's command line is in the ANSI
+// code page: a folder it cannot spell is named by its short form, when it has one.
+PackagePath locatePackage(FileSystem& files) {
+    PackagePath archive{files.currentDirectoryW() + "\\" + packageFileName, {}};
+    if (std::optional<std::string> ansi = files.ansiSpelling(archive.unicode)) {
+        archive.ansi = *ansi;
+    } else if (std::string shortPath = files.shortPathW(archive.unicode); !shortPath.empty()) {
+        if (std::optional<std::string> ansi = files.ansiSpelling(shortPath)) archive.ansi = *ansi;
+    }
+    return archive;
+}
+
+// Looks at the listing before anything is written: a damaged catalogue, an entry outside
+// the package's places, or something of the user's in the way stops the unpacking.
+bool approveListing(DialogContext& context, const ArchiverListing& listing, PackageState& package) {
+    FileSystem& files = context.platform.files;
+    if (listing.call.raised || listing.call.result != 0) {
+        tell(context, package, formatted(text::packageDamaged, archiverReason(listing.call, listing.report)));
+        return false;
+    }
+    if (std::optional<std::string> outside = firstEntryOutsidePlaces(listing.entries)) {
+        tell(context, package, formatted(text::packageEntryOutside, displayable(files, *outside)));
+        return false;
+    }
+    if (std::optional<Obstacle> obstacle = package.manifest.record(files, unpackDestination, listing.entries)) {
+        tell(context, package, formatted(obstacleText(obstacle->kind), displayable(files, obstacle->path)));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, PackageState& package) {
+    context.calls.statusStep(text::readingDriverFile);
+    archiveLibrary.setOwnerWindow(context.window.window());
+    FileSystem& files = context.platform.files;
+    PackagePath archive = locatePackage(files);
+    if (archive.ansi.empty()) {
+        if (files.attributesW(archive.unicode)) tell(context, package, text::packageFolderUnspellable);
+        return;
+    }
+    // Every progress report announces the next entry; a dialog that is closing stops the
+    // archiver there.
+    DialogCalls& calls = context.calls;
+    UnpackManifest& manifest = package.manifest;
+    auto keepGoing = [&calls, &manifest] {
+        manifest.entryAnnounced();
+        return !calls.closing();
+    };
+    auto approve = [&](const ArchiverListing& listing) { return approveListing(context, listing, package); };
+    int result = archiveLibrary.Extract(archive, unpackDestination, keepGoing, approve);
+    archiveLibrary.Unload();
+    manifest.extractionEnded(result == 2);
+    package.unpacked = result == 2;
+    if (package.unpacked || !manifest.recorded()) return;
+    // The archiver stopped partway: what it wrote is no driver set to install from.
+    manifest.remove(files);
+    if (!calls.closing()) tell(context, package, formatted(text::packageDamaged, archiveLibrary.failure()));
+}
+
+void fillDriverList(DialogContext& context, const PackageState& package) {
     MainWindow& window = context.window;
     window.driverListReset();
-    for (const auto& section : readDriverNameSections(context.platform.files, driverNameFile))
-        for (const std::string& name : section) window.driverListAdd(name);
+    // A printer-name list the package did not bring now is not this package's.
+    if (package.unpacked)
+        for (const auto& section : readDriverNameSections(context.platform.files, driverNameFile))
+            for (const std::string& name : section) window.driverListAdd(name);
     window.driverListSelect(0);
     context.calls.printerNameFollowsDriver();
     context.calls.refresh();
 }
 
-bool removeTree(FileSystem& files, const std::string& folder) {
-    Result<std::vector<FoundFile>> entries = files.findFiles(folder + "//*.*");
-    if (entries) {
-        for (const FoundFile& entry : *entries) {
-            if (entry.name == "." || entry.name == "..") continue;
-            const std::string path = folder + "//" + entry.name;
-            // A linked folder is unlinked, never followed: what it points to is not ours.
-            if ((entry.attributes & fileAttributeDirectory) && (entry.attributes & fileAttributeReparsePoint))
-                files.removeDirectory(path);
-            else if (entry.attributes & fileAttributeDirectory)
-                removeTree(files, path);
-            else
-                files.deleteFile(path);
-        }
-    }
-    return files.removeDirectory(folder);
+std::string noPrinterMessage(const PackageState& package) {
+    if (package.problem.empty()) return text::noPrinterChosen;
+    return formatted(text::noPrinterBecause, package.problem);
 }
 
-void removePackage(FileSystem& files) {
-    removeTree(files, "c:\\Barcode");
-    removeTree(files, "c:\\Ticket");
-    files.deleteFile("c:\\DriverName.cfg");
+void removePackage(FileSystem& files, PackageState& package) {
+    package.manifest.remove(files);
+    package.unpacked = false;
 }
 
 }  // namespace setup

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "package/unpack_manifest.h"
 #include "platform/files.h"
 
 namespace setup {
@@ -9,16 +10,27 @@ namespace setup {
 struct DialogContext;
 class ArchiveLibrary;
 
-// Unpacks the driver package from the current directory into C:\.
-void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary);
+// The driver package of this run: what unpacking it wrote, whether the driver list may be
+// read from it, and why not when it may not.
+struct PackageState {
+    UnpackManifest manifest;
+    bool unpacked = false;
+    std::string problem;  // what the user was told; empty when unpacked or simply absent
+};
 
-// Fills the driver list from the printer-name list and shows the first name.
-void fillDriverList(DialogContext& context);
+// Unpacks the driver package from the current directory into C:\, after checking that it
+// writes only to its places and that nothing not ours is in the way. A package that fails
+// to unpack is removed at once and the user is told why.
+void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, PackageState& package);
 
-// Removes what the package unpacked.
-void removePackage(FileSystem& files);
+// Fills the driver list from the printer-name list the package brought, and shows the
+// first name. Without an unpacked package the list stays empty.
+void fillDriverList(DialogContext& context, const PackageState& package);
 
-// Removes a folder with everything in it; true when the folder itself is gone.
-bool removeTree(FileSystem& files, const std::string& folder);
+// What Install says when no printer is chosen: why the driver list is empty.
+std::string noPrinterMessage(const PackageState& package);
+
+// Removes what the package unpacked, and only that.
+void removePackage(FileSystem& files, PackageState& package);
 
 }  // namespace setup

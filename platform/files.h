@@ -9,6 +9,7 @@
 
 namespace setup {
 
+constexpr std::uint32_t fileAttributeReadOnly = 0x01;
 constexpr std::uint32_t fileAttributeDirectory = 0x10;
 constexpr std::uint32_t fileAttributeReparsePoint = 0x400;
 
@@ -42,6 +43,25 @@ public:
     // GetPrivateProfileStringA with an empty default: the value, cut to bufferSize - 1 bytes.
     virtual std::string profileString(const std::string& file, const std::string& section, const std::string& key,
                                       std::uint32_t bufferSize) = 0;
+
+    // --- Unicode paths -----------------------------------------------------------------------
+    // Paths in UTF-8, so that any name works whatever the ANSI code page. Windows gets them
+    // through the wide-character calls, absolute paths longer than MAX_PATH in the \\?\ form.
+    virtual std::string currentDirectoryW() = 0;  // GetCurrentDirectoryW; empty on failure
+    virtual std::optional<std::uint32_t> attributesW(const std::string& path) = 0;           // GetFileAttributesW
+    virtual bool setAttributesW(const std::string& path, std::uint32_t attributes) = 0;     // SetFileAttributesW
+    virtual bool deleteFileW(const std::string& path) = 0;                                  // DeleteFileW
+    virtual bool removeDirectoryW(const std::string& path) = 0;                             // RemoveDirectoryW
+    // GetShortPathNameW: the 8.3 form of an existing path (components without a short name
+    // stay long); empty on failure.
+    virtual std::string shortPathW(const std::string& path) = 0;
+    // WideCharToMultiByte to the ANSI code page without best-fit: the text as an *A call
+    // takes it; nothing when the code page cannot spell one of its characters.
+    virtual std::optional<std::string> ansiSpelling(const std::string& text) = 0;
+    // CreateFileW for reading, shared for reading only: while the handle is open nobody can
+    // change, replace, rename or delete the file. The error code when it cannot be opened.
+    virtual Result<Handle> openReadOnlyLockedW(const std::string& path) = 0;
+    virtual void closeFile(Handle file) = 0;  // CloseHandle
 };
 
 }  // namespace setup

@@ -28,6 +28,12 @@ public:
     virtual bool finished() = 0;
 };
 
+// A named mutex as CreateMutexW made or opened it.
+struct NamedMutex {
+    Handle handle = 0;
+    bool alreadyExisted = false;  // the name was taken before: ERROR_ALREADY_EXISTS
+};
+
 // Process-wide facts and services of the system.
 class System {
 public:
@@ -45,6 +51,19 @@ public:
     virtual bool enablePrivilege(const std::string& name) = 0;
     // CreateThread with default security and stack size, running at once.
     virtual std::unique_ptr<WorkerThread> startThread(std::function<void()> body) = 0;
+
+    // --- DLL search and the installer's lock (UTF-8 paths and names) ----------------------------
+    // The folder of the running program (GetModuleFileNameW) and the system folder
+    // (GetSystemDirectoryW), without a trailing backslash.
+    virtual std::string programFolderW() = 0;
+    virtual std::string systemFolderW() = 0;
+    // Takes the current folder out of the DLL search for the rest of the process:
+    // SetDllDirectoryW(L"") and, where kernel32 exports it, SetDefaultDllDirectories with
+    // the program's folder and system32.
+    virtual void restrictDllSearch() = 0;
+    // CreateMutexW (not owned) with the name; the error code when it fails.
+    virtual Result<NamedMutex> createNamedMutex(const std::string& name) = 0;
+    virtual void closeMutex(Handle mutex) = 0;  // CloseHandle
 };
 
 }  // namespace setup

@@ -88,17 +88,13 @@ Command parse_command(const std::string& line) {
     return cmd;
 }
 
-int run_command(const std::string& line, Host& host, const ProgressCallback& progress, std::string& report) {
+namespace {
+
+// Runs one front-end operation: its errors become a result code and a report line.
+template <class Operation>
+int reported(std::string& report, Operation operation) {
     try {
-        const Command cmd = parse_command(line);
-        auto source = host.open_archive(cmd.archive);
-        auto sink = host.open_destination(cmd.output_folder);
-        ExtractOptions options;
-        options.keep_paths = cmd.keep_paths;
-        options.overwrite = cmd.assume_yes;
-        const ExtractSummary s = extract_archive(*source, *sink, options, progress);
-        report = "Extracted " + std::to_string(s.files) + " files and " + std::to_string(s.folders) +
-                 " folders (" + std::to_string(s.bytes) + " bytes) from " + cmd.archive;
+        operation();
         return kResultOk;
     } catch (const ArchiveError& e) {
         report = std::string("Error: ") + e.what();
@@ -113,6 +109,32 @@ int run_command(const std::string& line, Host& host, const ProgressCallback& pro
         report = "Error: internal failure";
         return kResultInternal;
     }
+}
+
+}  // namespace
+
+int run_command(const std::string& line, Host& host, const ProgressCallback& progress, std::string& report) {
+    return reported(report, [&] {
+        const Command cmd = parse_command(line);
+        auto source = host.open_archive(cmd.archive);
+        auto sink = host.open_destination(cmd.output_folder);
+        ExtractOptions options;
+        options.keep_paths = cmd.keep_paths;
+        options.overwrite = cmd.assume_yes;
+        const ExtractSummary s = extract_archive(*source, *sink, options, progress);
+        report = "Extracted " + std::to_string(s.files) + " files and " + std::to_string(s.folders) +
+                 " folders (" + std::to_string(s.bytes) + " bytes) from " + cmd.archive;
+    });
+}
+
+int list_entries(const std::string& archive, Host& host, const ListCallback& each, std::string& report) {
+    return reported(report, [&] {
+        auto source = host.open_archive(archive);
+        const std::vector<ListedEntry> entries = list_archive(*source, ExtractOptions{});
+        for (const ListedEntry& entry : entries)
+            if (!each(entry)) fail(ErrorKind::Cancelled, "listing cancelled at \"" + entry.path + "\"");
+        report = "Listed " + std::to_string(entries.size()) + " entries of " + archive;
+    });
 }
 
 }  // namespace archiver

@@ -1,5 +1,6 @@
 // The command line both front ends accept:  x|e [-y] [-o<folder>] [-hide] "<archive>"
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,12 @@ Command parse_command(const std::string& line);
 // Parses, opens, extracts. Never throws: the result code and a short report say what
 // happened.
 int run_command(const std::string& line, Host& host, const ProgressCallback& progress, std::string& report);
+
+// Called once per entry of a listing; returning false stops it.
+using ListCallback = std::function<bool(const ListedEntry&)>;
+
+// Lists what "x" would write from the archive (list_archive), entry by entry. Never throws:
+// the result code and report are those the same faults give run_command.
+int list_entries(const std::string& archive, Host& host, const ListCallback& each, std::string& report);
 
 }  // namespace archiver

@@ -28,7 +28,8 @@ EntryMetadata metadata_of(const Entry& e) {
     return m;
 }
 
-std::vector<PlannedEntry> plan(const ArchiveDatabase& db, const ExtractOptions& options, OutputSink& sink) {
+// Where each entry goes; an empty path for the entries that write nothing.
+std::vector<PlannedEntry> plan(const ArchiveDatabase& db, const ExtractOptions& options) {
     std::vector<PlannedEntry> planned;
     planned.reserve(db.entries.size());
     for (const Entry& e : db.entries) {
@@ -37,6 +38,11 @@ std::vector<PlannedEntry> plan(const ArchiveDatabase& db, const ExtractOptions& 
         else if (!options.keep_paths) path = base_name(path);
         planned.push_back({&e, std::move(path)});
     }
+    return planned;
+}
+
+std::vector<PlannedEntry> plan(const ArchiveDatabase& db, const ExtractOptions& options, OutputSink& sink) {
+    std::vector<PlannedEntry> planned = plan(db, options);
     if (!options.overwrite)
         for (const auto& p : planned)
             if (!p.path.empty() && !p.entry->is_directory && sink.exists(p.path))
@@ -137,6 +143,15 @@ ExtractSummary extract_archive(ArchiveSource& source, OutputSink& sink, const Ex
     for (auto it = planned.rbegin(); it != planned.rend(); ++it)
         if (!it->path.empty() && it->entry->is_directory) sink.set_directory_metadata(it->path, metadata_of(*it->entry));
     return summary;
+}
+
+std::vector<ListedEntry> list_archive(ArchiveSource& source, const ExtractOptions& options) {
+    const ArchiveDatabase db = read_archive(source);
+    check_folders_supported(db.streams);
+    std::vector<ListedEntry> listed;
+    for (const PlannedEntry& p : plan(db, options))
+        if (!p.path.empty()) listed.push_back({p.path, p.entry->is_directory, p.entry->size});
+    return listed;
 }
 
 }  // namespace archiver

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "archiver/core/output_sink.h"
 #include "archiver/core/streams.h"
@@ -31,5 +32,17 @@ struct ExtractSummary {
 
 ExtractSummary extract_archive(ArchiveSource& source, OutputSink& sink, const ExtractOptions& options,
                                const ProgressCallback& progress);
+
+// An entry as an extraction with the same options would write it.
+struct ListedEntry {
+    std::string path;  // relative path ('/'-separated, UTF-8), exactly as the extraction writes it
+    bool is_directory = false;
+    uint64_t size = 0;
+};
+
+// What extract_archive would write, in the order it writes it (the order in which it calls
+// its progress callback, once per entry), without decoding any data. Raises ArchiveError
+// for the same catalogue, name and method faults as extract_archive does before writing.
+std::vector<ListedEntry> list_archive(ArchiveSource& source, const ExtractOptions& options);
 
 }  // namespace archiver

@@ -4,6 +4,8 @@
  *   int  SevenZip(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize);
  *   BOOL SevenZipSetOwnerWindowEx(HWND window, LPSEVENZIPCALLBACK callback);
  *   BOOL SevenZipKillOwnerWindowEx(HWND window);
+ *   int  SevenZipListW(LPCWSTR archive, LPSEVENZIPLISTCALLBACK callback, LPVOID context,
+ *                      LPSTR output, DWORD outputSize);
  *
  * Command line:  x|e [-y] [-o<folder>] [-hide] "<archive>"
  *   x      extract with the archive's folders      e      extract every file into <folder>
@@ -53,7 +55,23 @@ typedef struct SEVENZIP_FILE_INFO {
 /* Return FALSE to stop the extraction; SevenZip then returns SEVENZIP_ERROR_CANCELLED. */
 typedef BOOL(CALLBACK* LPSEVENZIPCALLBACK)(HWND window, UINT message, UINT state, LPVOID info);
 
+/* One entry of a listing (valid only during the call). */
+typedef struct SEVENZIP_ENTRY_W {
+    LPCWSTR path;       /* below the destination, '\' separators, exactly as x writes it, any length */
+    BOOL isDirectory;
+    ULONGLONG size;     /* unpacked size in bytes */
+} SEVENZIP_ENTRY_W;
+
+/* Return FALSE to stop the listing; SevenZipListW then returns SEVENZIP_ERROR_CANCELLED. */
+typedef BOOL(CALLBACK* LPSEVENZIPLISTCALLBACK)(const SEVENZIP_ENTRY_W* entry, LPVOID context);
+
 int WINAPI SevenZip(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize);
+/* Lists what "x" would write, without writing or decoding anything: the callback gets every
+ * entry in the order in which x writes it and calls the owner window's callback. The same
+ * names and methods are refused as by x, with the same result codes. `archive` is a wide
+ * path, so any folder name works. `output` receives the report as for SevenZip. */
+int WINAPI SevenZipListW(LPCWSTR archive, LPSEVENZIPLISTCALLBACK callback, LPVOID context, LPSTR output,
+                         DWORD outputSize);
 /* Registers the callback used by SevenZip calls made with the same window (NULL included). */
 BOOL WINAPI SevenZipSetOwnerWindowEx(HWND window, LPSEVENZIPCALLBACK callback);
 /* Removes it; FALSE if none was registered for that window. */

@@ -61,6 +61,21 @@ int extract(HWND window, LPCSTR command_line, std::string& report) {
     return archiver::run_command(line, host, progress, report);
 }
 
+int list(LPCWSTR archive, LPSEVENZIPLISTCALLBACK callback, LPVOID context, std::string& report) {
+    if (!archive || !callback) {
+        report = "Error: no archive or no callback";
+        return archiver::kResultBadCommand;
+    }
+    archiver::Win32Host host;
+    const auto each = [callback, context](const archiver::ListedEntry& e) {
+        std::wstring name = archiver::utf8_to_wide(e.path);
+        std::replace(name.begin(), name.end(), L'/', L'\\');
+        const SEVENZIP_ENTRY_W entry = {name.c_str(), e.is_directory ? TRUE : FALSE, e.size};
+        return callback(&entry, context) != FALSE;
+    };
+    return archiver::list_entries(archiver::wide_to_codepage(archive, CP_UTF8), host, each, report);
+}
+
 }  // namespace
 
 extern "C" {
@@ -70,6 +85,20 @@ __declspec(dllexport) int WINAPI SevenZip(HWND window, LPCSTR commandLine, LPSTR
     int result;
     try {
         result = extract(window, commandLine, report);
+    } catch (...) {
+        report = "Error: internal failure";
+        result = archiver::kResultInternal;
+    }
+    copy_report(report, output, outputSize);
+    return result;
+}
+
+__declspec(dllexport) int WINAPI SevenZipListW(LPCWSTR archive, LPSEVENZIPLISTCALLBACK callback, LPVOID context,
+                                               LPSTR output, DWORD outputSize) {
+    std::string report;
+    int result;
+    try {
+        result = list(archive, callback, context, report);
     } catch (...) {
         report = "Error: internal failure";
         result = archiver::kResultInternal;

@@ -1,5 +1,5 @@
-// libFuzzer target: the whole extraction path (signature, headers, coders, CRCs, names)
-// over an in-memory archive, with output discarded. Any crash, sanitizer report, leak,
+// libFuzzer target: the listing path and the whole extraction path (signature, headers,
+// coders, CRCs, names) over an in-memory archive, with output discarded. Any crash, sanitizer report, leak,
 // time-out or allocation beyond libFuzzer's limits is a bug; ArchiveError is the expected
 // way to fail.
 //   cmake -DARCHIVER_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ...
@@ -37,6 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     archiver::MemorySource source(data, size);
     DiscardSink sink;
     archiver::ExtractOptions options;
+    try {
+        archiver::list_archive(source, options);
+    } catch (const archiver::ArchiveError&) {
+    }
     try {
         archiver::extract_archive(source, sink, options, [](const archiver::ProgressInfo&) { return true; });
     } catch (const archiver::ArchiveError&) {

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/path_parts.h"
+
 namespace setup::sim {
 
 namespace fs = std::filesystem;
@@ -19,21 +21,6 @@ std::string trim(const std::string& text) {
     std::size_t first = text.find_first_not_of(blanks);
     if (first == std::string::npos) return {};
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-std::vector<std::string> splitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '\\' || c == '/') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
 }
 
 // Wildcards of FindFirstFileA: '*' any run, '?' one character; "*.*" matches every name.
@@ -102,6 +89,19 @@ private:
 
 const char* const hardwareProfile = "system\\currentcontrolset\\hardware profiles\\current";
 
+// The *A calls take paths shorter than MAX_PATH.
+constexpr std::size_t maxPath = 260;
+
+// The ANSI spelling of UTF-8 text on a machine whose code page spells ASCII only: every
+// other character becomes '?', as WideCharToMultiByte's default character.
+std::string ansiWithDefaults(const std::string& utf8) {
+    std::string ansi;
+    for (unsigned char c : utf8)
+        if (c < 0x80) ansi += static_cast<char>(c);
+        else if ((c & 0xC0) != 0x80) ansi += '?';
+    return ansi;
+}
+
 }  // namespace
 
 SimWindows::SimWindows(fs::path hostRoot) : hostRoot_(std::move(hostRoot)) {
@@ -137,7 +137,9 @@ unsigned SimWindows::sleptMs() const {
 
 int SimWindows::openHandles() const {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    return static_cast<int>(open_.size());
+    // The installer's lock is open on purpose for as long as the program runs.
+    return static_cast<int>(std::count_if(open_.begin(), open_.end(),
+                                          [](const auto& open) { return open.second.kind != OpenObject::Mutex; }));
 }
 
 Handle SimWindows::openObject(OpenObject object) {
@@ -320,7 +322,7 @@ fs::path SimWindows::resolve(const std::string& windowsPath, bool) const {
     std::string path = windowsPath;
     bool absolute = path.size() >= 2 && path[1] == ':';
     if (!absolute) path = currentDir + "\\" + path;
-    std::vector<std::string> parts = splitPath(path);
+    std::vector<std::string> parts = pathParts(path);
     fs::path host = hostRoot_ / lower(parts.front().substr(0, 1));
     for (std::size_t i = 1; i < parts.size(); ++i) {
         if (parts[i] == ".") continue;
@@ -331,8 +333,12 @@ fs::path SimWindows::resolve(const std::string& windowsPath, bool) const {
         fs::path next = host / parts[i];
         std::error_code error;
         if (!fs::exists(fs::symlink_status(next, error)) && fs::is_directory(host, error)) {
-            for (const auto& entry : fs::directory_iterator(host, error))
-                if (equalNoCase(entry.path().filename().string(), parts[i])) next = entry.path();
+            for (const auto& entry : fs::directory_iterator(host, error)) {
+                auto shortName = shortNames_.find(entry.path());
+                if (equalNoCase(entry.path().filename().string(), parts[i]) ||
+                    (shortName != shortNames_.end() && equalNoCase(shortName->second, parts[i])))
+                    next = entry.path();
+            }
         }
         host = next;
     }
@@ -356,22 +362,44 @@ void SimWindows::writeFile(const std::string& windowsPath, const std::string& co
 
 std::string SimWindows::currentDirectory(std::uint32_t bufferSize) {
     record("GetCurrentDirectory");
-    return currentDir.size() < bufferSize ? currentDir : std::string();
+    std::string ansi = ansiWithDefaults(currentDir);
+    return ansi.size() < bufferSize ? ansi : std::string();
 }
 
 std::optional<std::uint32_t> SimWindows::attributes(const std::string& path) {
     record("GetFileAttributes " + path);
+    if (path.size() >= maxPath) return std::nullopt;
+    return attributesOf(path);
+}
+
+std::optional<std::uint32_t> SimWindows::attributesOf(const std::string& path) const {
     std::error_code error;
     fs::file_status status = fs::symlink_status(resolve(path, false), error);
     if (!fs::exists(status)) return std::nullopt;
     std::uint32_t attributes = fs::is_directory(fs::status(resolve(path, false), error)) ? fileAttributeDirectory : 0x80;
     if (fs::is_symlink(status)) attributes |= fileAttributeReparsePoint;
+    if (readOnly(path)) attributes |= fileAttributeReadOnly;
     return attributes;
+}
+
+bool SimWindows::readOnly(const std::string& windowsPath) const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    for (const std::string& readOnly : readOnlyFiles)
+        if (resolve(readOnly, false) == resolve(windowsPath, false)) return true;
+    return false;
+}
+
+void SimWindows::setReadOnly(const std::string& windowsPath, bool readOnly) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    fs::path host = resolve(windowsPath, false);
+    std::erase_if(readOnlyFiles, [&](const std::string& path) { return resolve(path, false) == host; });
+    if (readOnly) readOnlyFiles.insert(windowsPath);
 }
 
 Result<std::vector<FoundFile>> SimWindows::findFiles(const std::string& pattern) {
     record("FindFirstFile " + pattern);
-    std::vector<std::string> parts = splitPath(pattern);
+    if (pattern.size() >= maxPath) return Result<std::vector<FoundFile>>::failure(win_error::fileNotFound);
+    std::vector<std::string> parts = pathParts(pattern);
     std::string wildcard = parts.empty() ? std::string() : parts.back();
     std::size_t cut = pattern.rfind(wildcard);
     fs::path folder = resolve(pattern.substr(0, cut), false);
@@ -395,8 +423,11 @@ Result<std::vector<FoundFile>> SimWindows::findFiles(const std::string& pattern)
 
 bool SimWindows::deleteFile(const std::string& path) {
     record("DeleteFile " + path);
-    for (const std::string& readOnly : readOnlyFiles)
-        if (resolve(readOnly, false) == resolve(path, false)) return false;
+    return path.size() < maxPath && deleteOne(path);
+}
+
+bool SimWindows::deleteOne(const std::string& path) {
+    if (readOnly(path)) return false;
     fs::path host = resolve(path, false);
     std::error_code error;
     fs::file_status status = fs::symlink_status(host, error);
@@ -406,6 +437,11 @@ bool SimWindows::deleteFile(const std::string& path) {
 
 bool SimWindows::removeDirectory(const std::string& path) {
     record("RemoveDirectory " + path);
+    return path.size() < maxPath && removeOne(path);
+}
+
+bool SimWindows::removeOne(const std::string& path) {
+    if (readOnly(path)) return false;
     fs::path host = resolve(path, false);
     std::error_code error;
     fs::file_status status = fs::symlink_status(host, error);
@@ -477,10 +513,14 @@ std::unique_ptr<WorkerThread> SimWindows::startThread(std::function<void()> body
 
 // --- archiver ----------------------------------------------------------------------------------
 
-Handle SimWindows::load(const std::string& fileName) {
-    record("LoadLibrary " + fileName);
+Handle SimWindows::load(const std::string& path) {
+    record("LoadLibrary " + path);
     if (!archiverPresent) return 0;
-    return openObject({OpenObject::Module, fileName});
+    std::size_t cut = path.find_last_of("\\/");
+    if (cut == std::string::npos || !equalNoCase(path.substr(cut + 1), "7-zip32.dll")) return 0;
+    bool there = std::any_of(archiverDllFolders.begin(), archiverDllFolders.end(),
+                             [&](const std::string& folder) { return equalNoCase(folder, path.substr(0, cut)); });
+    return there ? openObject({OpenObject::Module, path}) : 0;
 }
 
 void SimWindows::free(Handle module) {
@@ -492,8 +532,9 @@ void SimWindows::free(Handle module) {
 EntryPoint SimWindows::find(Handle module, const std::string& name) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (!object(module, OpenObject::Module) || name == archiverMissingEntry) return 0;
-    static const char* const exported[] = {"SevenZip", "SevenZipSetOwnerWindowEx", "SevenZipKillOwnerWindowEx"};
-    for (int i = 0; i < 3; ++i)
+    static const char* const exported[] = {"SevenZip", "SevenZipSetOwnerWindowEx", "SevenZipKillOwnerWindowEx",
+                                           "SevenZipListW"};
+    for (int i = 0; i < 4; ++i)
         if (name == exported[i]) return static_cast<EntryPoint>(i + 1);
     return 0;
 }
@@ -516,29 +557,175 @@ ArchiverCall SimWindows::sevenZip(EntryPoint entry, Handle window, const std::st
                                   std::string& output, std::uint32_t) {
     record("SevenZip " + std::to_string(window) + " " + commandLine);
     if (entry != 1) return {true, 0};
-    switch (archiverBehaviour) {
-        case ArchiverBehaviour::Raise: return {true, 0};
-        case ArchiverBehaviour::Fail: return {false, archiverFailure};
-        case ArchiverBehaviour::Unpack: break;
-    }
     // x -y "<archive>" -o"<destination>" -hide
+    std::size_t archiveStart = commandLine.find('"') + 1;
+    std::string archive = commandLine.substr(archiveStart, commandLine.find('"', archiveStart) - archiveStart);
     std::size_t open = commandLine.find("-o\"");
     std::string destination = commandLine.substr(open + 3, commandLine.find('"', open + 3) - open - 3);
-    output = extractTo(destination, progress_);
-    return {false, output.empty() ? 0 : 1};
+    if (!fs::is_regular_file(resolve(archive, false))) {
+        output = "Error: cannot open archive \"" + archive + "\"";
+        return {false, 2};
+    }
+    return extractTo(destination, progress_, output);
 }
 
-std::string SimWindows::extractTo(const std::string& destination, Progress& progress) {
+ArchiverCall SimWindows::extractTo(const std::string& destination, Progress& progress, std::string& output) {
+    std::size_t written = 0;
     for (const auto& [path, content] : archiveTree) {
-        if (progress && !progress()) return "stopped";
+        if (progress && !progress()) {
+            output = "Error: extraction cancelled";
+            return {false, 6};
+        }
+        if (archiverBehaviour != ArchiverBehaviour::Unpack && written == archiverWritesBeforeFailing) {
+            output = "Error: CRC error in \"" + path + "\"";
+            return {archiverBehaviour == ArchiverBehaviour::Raise, archiverFailure};
+        }
         if (archiverMsPerFile) std::this_thread::sleep_for(std::chrono::milliseconds(archiverMsPerFile));
         std::string target = destination + (destination.back() == '\\' ? "" : "\\") + path;
-        if (path.back() == '\\')
-            fs::create_directories(resolve(target, true));
-        else
-            writeFile(target, content);
+        try {
+            if (path.back() == '\\') {
+                fs::create_directories(resolve(target, true));
+            } else {
+                setReadOnly(target, false);  // the archiver replaces a read-only file too
+                writeFile(target, content);
+                if (archiveReadOnlyEntries.count(path)) setReadOnly(target, true);
+            }
+        } catch (const fs::filesystem_error&) {
+            // A file where a folder must go, or a folder where a file must go.
+            output = "Error: cannot create \"" + target + "\"";
+            return {false, 2};
+        }
+        ++written;
     }
-    return {};
+    if (archiverBehaviour != ArchiverBehaviour::Unpack) {
+        output = "Error: CRC error";
+        return {archiverBehaviour == ArchiverBehaviour::Raise, archiverFailure};
+    }
+    output.clear();
+    return {false, 0};
+}
+
+ArchiverListing SimWindows::listEntries(EntryPoint entry, const std::string& archivePath, std::uint32_t) {
+    record("SevenZipListW " + archivePath);
+    ArchiverListing listing;
+    if (entry != 4) {
+        listing.call.raised = true;
+        return listing;
+    }
+    if (!fs::is_regular_file(resolve(archivePath, false))) {
+        listing.call.result = 2;
+        listing.report = "Error: cannot open archive \"" + archivePath + "\"";
+        return listing;
+    }
+    if (archiverListFailure != 0) {
+        listing.call.result = archiverListFailure;
+        listing.report = "Error: archive header is corrupt";
+        return listing;
+    }
+    for (const auto& [path, content] : archiveTree) {
+        bool folder = path.back() == '\\';
+        listing.entries.push_back({folder ? path.substr(0, path.size() - 1) : path, folder});
+    }
+    return listing;
+}
+
+// --- files: Unicode paths ----------------------------------------------------------------------
+
+std::string SimWindows::currentDirectoryW() {
+    record("GetCurrentDirectoryW");
+    return currentDir;
+}
+
+std::optional<std::uint32_t> SimWindows::attributesW(const std::string& path) {
+    record("GetFileAttributesW " + path);
+    return attributesOf(path);
+}
+
+bool SimWindows::setAttributesW(const std::string& path, std::uint32_t attributes) {
+    record("SetFileAttributesW " + path);
+    if (!attributesOf(path)) return false;
+    setReadOnly(path, (attributes & fileAttributeReadOnly) != 0);
+    return true;
+}
+
+bool SimWindows::deleteFileW(const std::string& path) {
+    record("DeleteFileW " + path);
+    return deleteOne(path);
+}
+
+bool SimWindows::removeDirectoryW(const std::string& path) {
+    record("RemoveDirectoryW " + path);
+    return removeOne(path);
+}
+
+void SimWindows::setShortName(const std::string& windowsPath, const std::string& shortName) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    shortNames_[resolve(windowsPath, false)] = shortName;
+}
+
+std::string SimWindows::shortPathW(const std::string& path) {
+    record("GetShortPathNameW " + path);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::vector<std::string> parts = pathParts(path);
+    if (parts.empty() || !exists(path)) return {};
+    std::string shortPath = parts.front();
+    std::string longPath = parts.front();
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        longPath += "\\" + parts[i];
+        auto shortName = shortNames_.find(resolve(longPath, false));
+        shortPath += "\\" + (shortName != shortNames_.end() ? shortName->second : parts[i]);
+    }
+    return shortPath;
+}
+
+std::optional<std::string> SimWindows::ansiSpelling(const std::string& text) {
+    if (ansiWithDefaults(text) != text) return std::nullopt;
+    return text;
+}
+
+Result<Handle> SimWindows::openReadOnlyLockedW(const std::string& path) {
+    record("CreateFileW " + path);
+    if (!fs::is_regular_file(resolve(path, false))) return Result<Handle>::failure(win_error::fileNotFound);
+    return openObject({OpenObject::File, path});
+}
+
+void SimWindows::closeFile(Handle file) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("CloseHandle file");
+    open_.erase(file);
+}
+
+// --- system: DLL search and the installer's lock -----------------------------------------------
+
+std::string SimWindows::programFolderW() {
+    return programFolder;
+}
+
+std::string SimWindows::systemFolderW() {
+    return systemFolder;
+}
+
+void SimWindows::restrictDllSearch() {
+    record("SetDllDirectoryW");
+    dllSearchRestricted = true;
+}
+
+Result<NamedMutex> SimWindows::createNamedMutex(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("CreateMutexW " + name);
+    bool existed = namedMutexes.count(name) > 0;
+    namedMutexes.insert(name);
+    return NamedMutex{openObject({OpenObject::Mutex, name}), existed};
+}
+
+void SimWindows::closeMutex(Handle mutex) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("CloseHandle mutex");
+    const OpenObject* open = object(mutex, OpenObject::Mutex);
+    if (!open) return;
+    auto held = namedMutexes.find(open->name);
+    if (held != namedMutexes.end()) namedMutexes.erase(held);
+    open_.erase(mutex);
 }
 
 }  // namespace setup::sim

@@ -87,6 +87,21 @@ public:
     std::map<std::string, std::string> archiveTree;  // relative Windows path -> content; "x\\" ends a folder
     unsigned archiverMsPerFile = 0;                  // real time each file takes
 
+    // --- the driver package's places, the DLL search, the installer's lock -------------------
+    // The ANSI code page of this machine spells ASCII only: other characters come back from
+    // the *A calls as '?', and *A calls take paths below MAX_PATH only.
+    std::string programFolder = "C:\\Program";
+    std::string systemFolder = "C:\\Windows\\system32";
+    std::vector<std::string> archiverDllFolders = {"C:\\Program"};  // where a 7-zip32.dll lies
+    bool dllSearchRestricted = false;                                 // SetDllDirectoryW(L"") was called
+    std::multiset<std::string> namedMutexes;  // one name per open handle, of any process
+    std::set<std::string> archiveReadOnlyEntries;  // entries of archiveTree unpacked read-only
+    // With ArchiverBehaviour::Fail or Raise: how many entries are written before it fails.
+    std::size_t archiverWritesBeforeFailing = 0;
+    int archiverListFailure = 0;  // non-zero: SevenZipListW fails with it
+    // Gives an existing file or folder an 8.3 name (8.3 names are off for everything else).
+    void setShortName(const std::string& windowsPath, const std::string& shortName);
+
     // Adds a serial port to the serial device map and to the spooler.
     void addSerialPort(const std::string& device, const std::string& com);
     void setRegistryValue(RegistryRoot root, const std::string& path, const std::string& name,
@@ -103,7 +118,7 @@ public:
     std::vector<std::string> log() const;
     std::vector<std::string> logMatching(const std::string& prefix) const;
     unsigned sleptMs() const;
-    int openHandles() const;
+    int openHandles() const;  // not counting named mutexes
 
     // --- ServiceControl ---------------------------------------------------------------------
     Result<Handle> openManager() override;
@@ -162,11 +177,28 @@ public:
                           std::uint32_t outputSize) override;
     bool setOwnerWindowEx(EntryPoint entry, Handle window, Progress progress) override;
     bool killOwnerWindowEx(EntryPoint entry, Handle window) override;
+    ArchiverListing listEntries(EntryPoint entry, const std::string& archivePath, std::uint32_t outputSize) override;
+    // --- FileSystem: Unicode paths ----------------------------------------------------------
+    std::string currentDirectoryW() override;
+    std::optional<std::uint32_t> attributesW(const std::string& path) override;
+    bool setAttributesW(const std::string& path, std::uint32_t attributes) override;
+    bool deleteFileW(const std::string& path) override;
+    bool removeDirectoryW(const std::string& path) override;
+    std::string shortPathW(const std::string& path) override;
+    std::optional<std::string> ansiSpelling(const std::string& text) override;
+    Result<Handle> openReadOnlyLockedW(const std::string& path) override;
+    void closeFile(Handle file) override;
+    // --- System: DLL search and the installer's lock ----------------------------------------
+    std::string programFolderW() override;
+    std::string systemFolderW() override;
+    void restrictDllSearch() override;
+    Result<NamedMutex> createNamedMutex(const std::string& name) override;
+    void closeMutex(Handle mutex) override;
 
 private:
     struct OpenObject {
-        enum Kind { Manager, Service, Key, Module, Printer } kind;
-        std::string name;  // service name, registry key path or printer name
+        enum Kind { Manager, Service, Key, Module, Printer, Mutex, File } kind;
+        std::string name;  // service name, registry key path, printer name or file path
     };
     struct RegistryKey {
         std::vector<RegistryValue> values;
@@ -184,7 +216,12 @@ private:
     std::string registryKeyName(RegistryRoot root, const std::string& path) const;
     void storeValue(const std::string& keyName, RegistryValue value);
     std::filesystem::path resolve(const std::string& windowsPath, bool forCreation) const;
-    std::string extractTo(const std::string& destination, Progress& progress);
+    ArchiverCall extractTo(const std::string& destination, Progress& progress, std::string& output);
+    bool readOnly(const std::string& windowsPath) const;
+    void setReadOnly(const std::string& windowsPath, bool readOnly);
+    std::optional<std::uint32_t> attributesOf(const std::string& path) const;
+    bool deleteOne(const std::string& path);
+    bool removeOne(const std::string& path);
 
     std::filesystem::path hostRoot_;
     mutable std::recursive_mutex lock_;
@@ -194,6 +231,7 @@ private:
     std::map<Handle, OpenObject> open_;
     std::map<std::string, RegistryKey> registry_;  // by lower-case full key name
     Progress progress_;
+    std::map<std::filesystem::path, std::string> shortNames_;  // host path -> 8.3 name
 };
 
 }  // namespace setup::sim

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/win32/unicode.h"
 #include "platform/win32/win32_platform.h"
 
 namespace setup::win32 {
@@ -77,6 +78,70 @@ std::string Win32FileSystem::profileString(const std::string& file, const std::s
     DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(), bufferSize, file.c_str());
     buffer.resize(length);
     return buffer;
+}
+
+std::string Win32FileSystem::currentDirectoryW() {
+    DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0) return {};
+    std::wstring buffer(size, L'\0');
+    DWORD length = GetCurrentDirectoryW(size, buffer.data());
+    if (length == 0 || length >= size) return {};
+    buffer.resize(length);
+    return utf8FromWide(buffer);
+}
+
+std::optional<std::uint32_t> Win32FileSystem::attributesW(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(widePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return attributes;
+}
+
+bool Win32FileSystem::setAttributesW(const std::string& path, std::uint32_t attributes) {
+    return SetFileAttributesW(widePath(path).c_str(), attributes) != FALSE;
+}
+
+bool Win32FileSystem::deleteFileW(const std::string& path) {
+    return DeleteFileW(widePath(path).c_str()) != FALSE;
+}
+
+bool Win32FileSystem::removeDirectoryW(const std::string& path) {
+    return RemoveDirectoryW(widePath(path).c_str()) != FALSE;
+}
+
+std::string Win32FileSystem::shortPathW(const std::string& path) {
+    std::wstring wide = wideFromUtf8(path);
+    DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (size == 0) return {};
+    std::wstring buffer(size, L'\0');
+    DWORD length = GetShortPathNameW(wide.c_str(), buffer.data(), size);
+    if (length == 0 || length >= size) return {};
+    buffer.resize(length);
+    return utf8FromWide(buffer);
+}
+
+std::optional<std::string> Win32FileSystem::ansiSpelling(const std::string& text) {
+    std::wstring wide = wideFromUtf8(text);
+    if (wide.empty()) return std::string();
+    BOOL lossy = FALSE;
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                   0, nullptr, &lossy);
+    if (size == 0 || lossy) return std::nullopt;
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), ansi.data(), size,
+                        nullptr, &lossy);
+    if (lossy) return std::nullopt;
+    return ansi;
+}
+
+Result<Handle> Win32FileSystem::openReadOnlyLockedW(const std::string& path) {
+    HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Result<Handle>::failure(GetLastError());
+    return reinterpret_cast<Handle>(file);
+}
+
+void Win32FileSystem::closeFile(Handle file) {
+    CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
 }  // namespace setup::win32

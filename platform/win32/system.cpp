@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/win32/unicode.h"
 #include "platform/win32/win32_platform.h"
 
 namespace setup::win32 {
@@ -24,6 +25,11 @@ DWORD WINAPI runThreadBody(LPVOID parameter) {
 }
 
 using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+
+// LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32 (not in every SDK).
+constexpr DWORD searchProgramFolderAndSystem32 = 0x00000200 | 0x00000800;
 
 }  // namespace
 
@@ -80,6 +86,52 @@ std::unique_ptr<WorkerThread> Win32System::startThread(std::function<void()> bod
     if (thread == nullptr) return nullptr;
     parameter.release();  // the thread owns it now
     return std::make_unique<Win32WorkerThread>(thread);
+}
+
+std::string Win32System::programFolderW() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);  // cut to fit: ask again with more room
+    }
+    std::size_t folderEnd = path.find_last_of(L"\\/");
+    return folderEnd == std::wstring::npos ? std::string() : utf8FromWide(path.substr(0, folderEnd));
+}
+
+std::string Win32System::systemFolderW() {
+    wchar_t path[MAX_PATH] = {};
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return utf8FromWide(std::wstring(path, length));
+}
+
+void Win32System::restrictDllSearch() {
+    // Both looked up at run time: SetDllDirectoryW came with XP SP1, SetDefaultDllDirectories
+    // with an update of Windows 7.
+    HMODULE kernel = GetModuleHandleA("kernel32");
+    if (kernel == nullptr) return;
+    auto setDirectory = reinterpret_cast<SetDllDirectoryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (setDirectory != nullptr) setDirectory(L"");
+    if (setDefault != nullptr) setDefault(searchProgramFolderAndSystem32);
+}
+
+Result<NamedMutex> Win32System::createNamedMutex(const std::string& name) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, wideFromUtf8(name).c_str());
+    DWORD error = GetLastError();
+    if (mutex == nullptr) return Result<NamedMutex>::failure(error);
+    return NamedMutex{reinterpret_cast<Handle>(mutex), error == ERROR_ALREADY_EXISTS};
+}
+
+void Win32System::closeMutex(Handle mutex) {
+    CloseHandle(reinterpret_cast<HANDLE>(mutex));
 }
 
 }  // namespace setup::win32

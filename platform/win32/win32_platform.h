@@ -60,6 +60,15 @@ public:
     std::string profileSectionNames(const std::string& file, std::uint32_t bufferSize) override;
     std::string profileString(const std::string& file, const std::string& section, const std::string& key,
                               std::uint32_t bufferSize) override;
+    std::string currentDirectoryW() override;
+    std::optional<std::uint32_t> attributesW(const std::string& path) override;
+    bool setAttributesW(const std::string& path, std::uint32_t attributes) override;
+    bool deleteFileW(const std::string& path) override;
+    bool removeDirectoryW(const std::string& path) override;
+    std::string shortPathW(const std::string& path) override;
+    std::optional<std::string> ansiSpelling(const std::string& text) override;
+    Result<Handle> openReadOnlyLockedW(const std::string& path) override;
+    void closeFile(Handle file) override;
 };
 
 class Win32System : public System {
@@ -70,17 +79,23 @@ public:
     void sleep(std::uint32_t milliseconds) override;
     std::string programTitle() override;
     std::unique_ptr<WorkerThread> startThread(std::function<void()> body) override;
+    std::string programFolderW() override;
+    std::string systemFolderW() override;
+    void restrictDllSearch() override;
+    Result<NamedMutex> createNamedMutex(const std::string& name) override;
+    void closeMutex(Handle mutex) override;
 };
 
 class Win32ArchiverDll : public ArchiverDll {
 public:
-    Handle load(const std::string& fileName) override;
+    Handle load(const std::string& path) override;
     void free(Handle module) override;
     EntryPoint find(Handle module, const std::string& name) override;
     ArchiverCall sevenZip(EntryPoint entry, Handle window, const std::string& commandLine, std::string& output,
                           std::uint32_t outputSize) override;
     bool setOwnerWindowEx(EntryPoint entry, Handle window, Progress progress) override;
     bool killOwnerWindowEx(EntryPoint entry, Handle window) override;
+    ArchiverListing listEntries(EntryPoint entry, const std::string& archivePath, std::uint32_t outputSize) override;
 };
 
 // All families of the running Windows, for an entry point to hand to the core.

@@ -1,5 +1,5 @@
-# Checks that 7-zip32.dll exports SevenZip, SevenZipSetOwnerWindowEx and
-# SevenZipKillOwnerWindowEx by their undecorated names and imports only system DLLs.
+# Checks that 7-zip32.dll exports SevenZip, SevenZipSetOwnerWindowEx,
+# SevenZipKillOwnerWindowEx and SevenZipListW by their undecorated names and imports only system DLLs.
 # Usage: cmake -DDLL=<path> -DOBJDUMP=<i686-w64-mingw32-objdump> -P check_dll_exports.cmake
 if(NOT EXISTS "${DLL}")
   message("SKIPPED: ${DLL} not built (run the cross build first)")
@@ -16,7 +16,7 @@ endif()
 if(NOT dump MATCHES "file format pei-i386")
   message(FATAL_ERROR "${DLL} is not a 32-bit x86 DLL")
 endif()
-foreach(name SevenZip SevenZipSetOwnerWindowEx SevenZipKillOwnerWindowEx)
+foreach(name SevenZip SevenZipSetOwnerWindowEx SevenZipKillOwnerWindowEx SevenZipListW)
   if(NOT dump MATCHES "\\] ${name}\n")
     message(FATAL_ERROR "${DLL} does not export ${name} undecorated")
   endif()

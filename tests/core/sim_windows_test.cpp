@@ -41,5 +41,53 @@ TEST_F(SimWindowsTest, ProfileReadsFollowTheFirstSectionOfANameAndTrimBlanks) {
     EXPECT_EQ(names.substr(0, 5), std::string("S\0s\0\0", 5));
 }
 
+TEST_F(SimWindowsTest, TheAnsiCodePageSpellsAsciiOnlyAndTheAnsiCallsStopAtMaxPath) {
+    machine.currentDir = "C:\\\xD0\x9F\xD0\xB0\xD0\xBA";
+    EXPECT_EQ(machine.currentDirectory(260), "C:\\???");
+    EXPECT_EQ(machine.currentDirectoryW(), machine.currentDir);
+    EXPECT_FALSE(machine.ansiSpelling(machine.currentDir));
+    EXPECT_EQ(machine.ansiSpelling("C:\\Ticket"), "C:\\Ticket");
+
+    const std::string deep = "C:\\Ticket\\" + std::string(250, 'x') + "\\a.gpd";
+    machine.writeFile(deep, "a");
+    EXPECT_FALSE(machine.attributes(deep));
+    EXPECT_FALSE(machine.deleteFile(deep));
+    EXPECT_TRUE(machine.attributesW(deep));
+    EXPECT_TRUE(machine.deleteFileW(deep));
+}
+
+TEST_F(SimWindowsTest, ReadOnlyKeepsAFileUntilTheAttributeIsCleared) {
+    machine.writeFile("C:\\Ticket\\a.gpd", "a");
+    ASSERT_TRUE(machine.setAttributesW("c:\\ticket\\A.GPD", fileAttributeReadOnly));
+    EXPECT_EQ(machine.attributesW("C:\\Ticket\\a.gpd"), 0x80u | fileAttributeReadOnly);
+    EXPECT_FALSE(machine.deleteFileW("C:\\Ticket\\a.gpd"));
+    EXPECT_TRUE(machine.setAttributesW("C:\\Ticket\\a.gpd", 0x80));
+    EXPECT_TRUE(machine.deleteFileW("C:\\Ticket\\a.gpd"));
+}
+
+TEST_F(SimWindowsTest, AShortNameReachesItsFolder) {
+    machine.writeFile("C:\\Program Files\\Setup\\DriverData.Drv", "7z");
+    machine.setShortName("C:\\Program Files", "PROGRA~1");
+    EXPECT_EQ(machine.shortPathW("C:\\Program Files\\Setup\\DriverData.Drv"), "C:\\PROGRA~1\\Setup\\DriverData.Drv");
+    EXPECT_TRUE(machine.exists("c:\\progra~1\\setup\\driverdata.drv"));
+    EXPECT_EQ(machine.shortPathW("C:\\No\\Such"), "");
+}
+
+TEST_F(SimWindowsTest, TheArchiverIsLoadedOnlyFromAFolderThatHoldsIt) {
+    EXPECT_NE(machine.load("C:\\Program\\7-zip32.dll"), 0u);
+    EXPECT_EQ(machine.load("C:\\Downloads\\7-zip32.dll"), 0u);
+    EXPECT_EQ(machine.load("C:\\Program\\other.dll"), 0u);
+}
+
+TEST_F(SimWindowsTest, ANamedMutexStaysTakenUntilItsLastHandleCloses) {
+    auto first = machine.createNamedMutex("Global\\Lock");
+    auto second = machine.createNamedMutex("Global\\Lock");
+    ASSERT_TRUE(first && second);
+    EXPECT_FALSE(first->alreadyExisted);
+    EXPECT_TRUE(second->alreadyExisted);
+    machine.closeMutex(first->handle);
+    EXPECT_TRUE(machine.createNamedMutex("Global\\Lock")->alreadyExisted);
+}
+
 }  // namespace
 }  // namespace setup::test

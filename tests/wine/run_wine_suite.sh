@@ -3,9 +3,12 @@
 #
 # Runs multisetup.exe and solosetup.exe under Wine, in a fresh prefix, as an administrator
 # would: start beside the driver package (and without it), wait for the preparation, read
-# what the main dialog shows, choose a parallel or TCP/IP port at Install, then end it with
-# Cancel and with the close box. Screenshots of every main dialog and of the parallel port
-# dialog go to <artifacts-dir>. Ends with "N passed, M failed"; exits non-zero on
+# what the main dialog shows, choose a parallel or TCP/IP port at Install, install printers,
+# then end it with Cancel and with the close box; then hostile and awkward driver packages,
+# files of the user's, a planted DLL and two installers at once (package_safety.sh),
+# comparing the whole of C:\ before and after. Screenshots of every main dialog, of the
+# parallel port dialog and of the message boxes reached go to <artifacts-dir>. Ends with
+# "N passed, M failed"; exits non-zero on
 # any failure.
 #
 # Which programs run: the 32-bit deliverables from dist/ when this machine can run 32-bit
@@ -105,7 +108,7 @@ else
     native_bitness="32 bit"
 fi
 for needed in "$programs_dir/multisetup.exe" "$programs_dir/solosetup.exe" "$tools_dir/uidriver.exe" \
-    "$tools_dir/platform_checks.exe" "$tools_dir/scripted_archiver.dll"; do
+    "$tools_dir/platform_checks.exe" "$tools_dir/scripted_archiver.dll" "$tools_dir/planted_dll.dll"; do
     if [ ! -f "$needed" ]; then
         check "built: $needed" "present" "missing"
         finish
@@ -438,6 +441,8 @@ run_platform_checks() {
 }
 
 source "$root/tests/wine/install_rounds.sh"
+# Hostile and awkward driver packages, user files, a planted DLL, two installers.
+source "$root/tests/wine/package_safety.sh"
 
 # ---- the runs -------------------------------------------------------------------------------
 
@@ -463,6 +468,7 @@ done
 if [ "$have_package" -eq 1 ]; then
     stage_slow_package
     run_close_while_unpacking
+    run_package_safety
 fi
 # Wine's AddPrinterA takes only drivers of the calling process's environment: the 32-bit
 # program on this 64-bit prefix is refused; the 64-bit variant would install, unlike Windows.

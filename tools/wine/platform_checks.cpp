@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/win32/unicode.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {
@@ -31,9 +32,9 @@ std::string shown(const std::string& bytes) {
 
 // Calls into a foreign DLL end by returning or by a fault; a fault must come back as
 // `raised`, leave the thread usable, and not take over exceptions the DLL handles itself.
-void archiverCalls(ArchiverDll& archiver) {
-    Handle module = archiver.load("scripted_archiver.dll");
-    check("archiver: LoadLibraryA finds the DLL beside the program", module != 0);
+void archiverCalls(ArchiverDll& archiver, System& sys) {
+    Handle module = archiver.load(sys.programFolderW() + "\\scripted_archiver.dll");
+    check("archiver: LoadLibraryExW loads the DLL by its full path", module != 0);
     if (module == 0) return;
     EntryPoint sevenZip = archiver.find(module, "SevenZip");
     EntryPoint setOwner = archiver.find(module, "SevenZipSetOwnerWindowEx");
@@ -165,16 +166,112 @@ void spoolerPorts(Spooler& spooler) {
           !deleted.ok && deleted.error == win_error::notSupported, std::to_string(deleted.error));
 }
 
+// Names the ANSI code page cannot spell, paths past MAX_PATH and read-only files, through the
+// wide-character operations the package's clean-up uses.
+void unicodeFiles(FileSystem& fs, System& sys) {
+    const std::string folder = sys.programFolderW() + "\\\xD0\x9F\xD0\xB0\xD0\xBA\xD0\xB5\xD1\x82";  // Cyrillic
+    CreateDirectoryW(win32::widePath(folder).c_str(), nullptr);
+    check("unicode: a Cyrillic folder has attributes", fs.attributesW(folder).value_or(0) & fileAttributeDirectory);
+    if (GetACP() == 1252)
+        check("unicode: the Western code page cannot spell it", !fs.ansiSpelling(folder).has_value());
+    check("unicode: an ASCII path is spelled as it is", fs.ansiSpelling("C:\\Ticket") == std::string("C:\\Ticket"));
+    std::string shortPath = fs.shortPathW(folder);
+    check("unicode: its short form is spelled by the code page", !shortPath.empty() && fs.ansiSpelling(shortPath),
+          shortPath);
+    SetCurrentDirectoryW(win32::widePath(folder).c_str());
+    check("unicode: the current directory reads back wide", fs.currentDirectoryW() == folder, fs.currentDirectoryW());
+    SetCurrentDirectoryW(win32::widePath(sys.programFolderW()).c_str());
+
+    std::string deep = folder;
+    for (int i = 0; i < 12; ++i) {
+        deep += "\\a-folder-with-a-rather-long-name-" + std::to_string(i);
+        CreateDirectoryW(win32::widePath(deep).c_str(), nullptr);
+    }
+    const std::string file = deep + "\\driver.gpd";
+    HANDLE created = CreateFileW(win32::widePath(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_READONLY, nullptr);
+    if (created != INVALID_HANDLE_VALUE) CloseHandle(created);
+    auto attributes = fs.attributesW(file);
+    check("unicode: a read-only file past MAX_PATH has attributes", attributes && (*attributes & fileAttributeReadOnly),
+          std::to_string(file.size()) + " characters");
+    check("unicode: a read-only file is not deleted", !fs.deleteFileW(file));
+    check("unicode: read-only is cleared", attributes && fs.setAttributesW(file, *attributes & ~fileAttributeReadOnly));
+    check("unicode: then the file is deleted", fs.deleteFileW(file));
+    bool removed = true;
+    for (std::string path = deep; path.size() >= folder.size(); path = path.substr(0, path.rfind('\\')))
+        removed = fs.removeDirectoryW(path) && removed;
+    check("unicode: the long folders are removed", removed && !fs.attributesW(folder));
+}
+
+// The package held open from its listing to the end of its extraction: nobody can change,
+// replace or delete it meanwhile, and the archiver can still read it.
+void heldArchive(FileSystem& fs, System& sys) {
+    const std::string path = sys.programFolderW() + "\\held.Drv";
+    const std::wstring wide = win32::widePath(path);
+    HANDLE made = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (made != INVALID_HANDLE_VALUE) CloseHandle(made);
+    auto held = fs.openReadOnlyLockedW(path);
+    check("files: the package opens held", static_cast<bool>(held));
+    if (!held) return;
+    HANDLE writer = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    check("files: a held package cannot be opened for writing", writer == INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    check("files: a held package cannot be replaced",
+          !MoveFileExW(win32::widePath(sys.programFolderW() + "\\platform_checks.exe").c_str(), wide.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+    check("files: a held package cannot be renamed",
+          !MoveFileW(wide.c_str(), win32::widePath(sys.programFolderW() + "\\renamed.Drv").c_str()));
+    check("files: a held package cannot be deleted", !DeleteFileW(wide.c_str()));
+    HANDLE reader = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    check("files: the archiver can still read a held package", reader != INVALID_HANDLE_VALUE);
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    fs.closeFile(*held);
+    check("files: once let go the package can be deleted", DeleteFileW(wide.c_str()) != FALSE);
+}
+
+// The installer's lock and the DLL search, process-wide: run last.
+void lockAndDllSearch(System& sys) {
+    const std::string name = "Global\\PlatformChecks.Lock";
+    auto first = sys.createNamedMutex(name);
+    auto second = sys.createNamedMutex(name);
+    check("system: a new mutex name is free", first && !first->alreadyExisted);
+    check("system: the name is taken while a handle is open", second && second->alreadyExisted);
+    if (first) sys.closeMutex(first->handle);
+    if (second) sys.closeMutex(second->handle);
+    auto third = sys.createNamedMutex(name);
+    check("system: the name is free again once every handle is closed", third && !third->alreadyExisted);
+    if (third) sys.closeMutex(third->handle);
+
+    const std::wstring current = win32::widePath(sys.programFolderW() + "\\current");
+    CreateDirectoryW(current.c_str(), nullptr);
+    CopyFileW(win32::widePath(sys.programFolderW() + "\\scripted_archiver.dll").c_str(),
+              (current + L"\\planted_copy.dll").c_str(), FALSE);
+    SetCurrentDirectoryW(current.c_str());
+    HMODULE before = LoadLibraryW(L"planted_copy.dll");
+    check("system: without the restriction a DLL in the current folder loads", before != nullptr);
+    if (before) FreeLibrary(before);
+    sys.restrictDllSearch();
+    HMODULE after = LoadLibraryW(L"planted_copy.dll");
+    check("system: once restricted the current folder is not searched", after == nullptr);
+    if (after) FreeLibrary(after);
+    check("system: the system folder is known", !sys.systemFolderW().empty(), sys.systemFolderW());
+}
+
 }  // namespace
 
 int main() {
     win32::Win32Platform windows;
     Platform platform = windows.platform();
-    archiverCalls(platform.archiver);
+    archiverCalls(platform.archiver, platform.system);
     files(platform.files);
     system(platform.system);
     registry(platform.registry);
     spoolerAndServices(platform.spooler, platform.services);
     spoolerPorts(platform.spooler);
+    unicodeFiles(platform.files, platform.system);
+    heldArchive(platform.files, platform.system);
+    lockAndDllSearch(platform.system);
     return failures == 0 ? 0 : 1;
 }

@@ -29,6 +29,8 @@
 //   close                         posts WM_CLOSE to the dialog
 //   answer <caption> <id> <ms>    waits for a message box with that caption, prints its text
 //                                 and presses its button <id>
+//   wait-box <caption> <ms>       waits for a message box with that caption and prints its
+//                                 text, leaving it open
 #include <windows.h>
 #include <commctrl.h>
 
