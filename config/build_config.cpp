@@ -18,6 +18,15 @@ const BuildConfig multiSetup{
     {nullptr, "Microsoft Windows 95 ", "Microsoft Windows 98 ", "Microsoft Windows Me ", "Microsoft Windows NT ",
      "Microsoft Windows 2000 ", "Microsoft Windows XP ", "Microsoft Windows 2003 ", "Microsoft Windows vista ",
      "Microsoft Windows 7 ", "Microsoft Windows 8 ", "Microsoft Windows 10 ", nullptr},
+    "Failed to select usb port,please check the port is connected.\r\n\r\nClick Retry:Retry to select usb "
+    "port\r\nClick Cancel:Continue installation, you can select the port after installation",
+    false,
+    true,
+    " ,you can set that after the installation finished",
+    ",you can configure after finished",
+    "Cannot select a available port.The current printer port is ",
+    "Cannot select a available port\xA1\xA3" "The current printer port is ",  // ideographic full stop
+    ",you can configure after finished",
 };
 
 const BuildConfig soloSetup{
@@ -34,6 +43,15 @@ const BuildConfig soloSetup{
     {nullptr, "Microsoft Windows 95 ", "Microsoft Windows 98 ", "Microsoft Windows Me ", "Microsoft Windows NT ",
      "Microsoft Windows 2000 ", "Microsoft Windows XP ", "Microsoft Windows 2003 ", "Microsoft Windows Vista ",
      "Microsoft Windows 7 ", "Microsoft Windows 8 ", "Microsoft Windows 8.1 ", "Microsoft Windows 10 "},
+    "Failed to select USB port,please check the port is connected.\r\n\r\nClick Retry:Retry to select usb "
+    "port\r\nClick Cancel:Continue installation, you can select the port after installation",
+    true,
+    false,
+    " ,you can set that after the installation",
+    ",you can configure after the installation",
+    "Unable to detect available printer.The current printer port is ",
+    "Unable to detect available printer.The current printer port is ",
+    "",
 };
 
 }  // namespace

@@ -25,6 +25,18 @@ struct BuildConfig {
     // codes without a name are null).
     const char* systemPrefix;
     std::array<const char*, 13> osNames;
+
+    // USB port search: the box shown when no USB port reports the printer online. On
+    // Windows 7 solosetup writes every USB port in turn and checks none.
+    const char* usbSelectFailed;
+    bool usbWindows7WithoutCheck;
+    // Serial port search. Without probing, the prompt is shown but its answer is not used.
+    bool probesSerialPorts;
+    const char* serialKeptPortTail;     // after "The current printer port is " and the first port, when not searched
+    const char* serialSinglePortTail;   // ... when the only serial port was taken
+    const char* serialNotFoundHead;     // before the first port, when no port answered (the search itself)
+    const char* serialProbeNotFoundHead;  // ... (the last probe)
+    const char* serialNotFoundTail;     // after the first port, when no port answered
 };
 
 const BuildConfig& buildConfig(Program program);
@@ -43,6 +55,15 @@ constexpr const char* noPrinterChosen =
 constexpr const char* noDriverForPrinter = "The printer \"%s\" has no driver in this package (driver index %d).";
 // Shown when a service does not reach a state in time: service name, state, seconds.
 constexpr const char* serviceTimedOut = "The service %s did not reach the state %s within %d seconds.";
+// USB and serial port search.
+constexpr const char* checkingUsbPorts = "Checking USB ports...";
+constexpr const char* checking = "Checking ";
+constexpr const char* checkingTail = "....";
+constexpr const char* registryFailed = "Failed to read Registry";
+constexpr const char* selectPortFailedCaption = "Fail to select port";
+constexpr const char* currentPrinterPort = "The current printer port is ";
+constexpr const char* availablePrinterPort = "The available printer port: ";
+constexpr const char* portSettingsFailed = "Error\xA3\xBA" "Failed to set Registry";  // full-width colon
 }  // namespace text
 
 constexpr int portColumnWidth = 110;
