@@ -18,6 +18,14 @@ namespace setup::sim {
 
 // A device on the far end of a simulated COM port.
 struct SimSerialDevice {
+    // A device that sends these bytes back after every write, after the delay.
+    static SimSerialDevice answering(std::vector<std::uint8_t> bytes, unsigned delayMs) {
+        SimSerialDevice device;
+        device.answer = std::move(bytes);
+        device.answerDelayMs = delayMs;
+        return device;
+    }
+
     // Sent back after every write that reaches the device; empty: it never answers.
     std::vector<std::uint8_t> answer;
     unsigned answerDelayMs = 20;

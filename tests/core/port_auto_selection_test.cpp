@@ -21,7 +21,11 @@ const Bytes labelQuery{0x1B, 0x21, 0x3F};
 // just created; the test then runs a port search on the dialog's thread.
 struct PortSearch {
     explicit PortSearch(Program program = Program::MultiSetup) : desktop(program) {
-        machine.drivers.push_back(DriverRecord{3, "Thermal Driver", "Windows NT x86"});
+        DriverRecord driver;
+        driver.version = 3;
+        driver.name = "Thermal Driver";
+        driver.environment = "Windows NT x86";
+        machine.drivers.push_back(driver);
         machine.setRegistryValue(RegistryRoot::LocalMachine, portsKey, "COM1:", regSz, std::string("9600,n,8,1") + '\0');
     }
 
@@ -39,7 +43,7 @@ struct PortSearch {
     void usbPorts(int count) {
         for (int i = 1; i <= count; ++i) machine.ports.push_back({"USB00" + std::to_string(i), "USB Monitor", "Virtual printer port for USB", 0});
     }
-    void answering(const std::string& com) { machine.serial.attach(com, {Bytes{0x12}, 20}); }
+    void answering(const std::string& com) { machine.serial.attach(com, sim::SimSerialDevice::answering(Bytes{0x12}, 20)); }
     void addPrinter(const std::string& name, const std::string& port) {
         if (std::none_of(machine.ports.begin(), machine.ports.end(), [&](const PortInfo& p) { return p.name == port; }))
             machine.ports.push_back({port, "Local Port", "Local Port", 0});

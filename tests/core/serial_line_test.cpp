@@ -57,7 +57,9 @@ struct SerialLineTest : ::testing::Test {
         int started = 0;
         onDialogThread([&] { started = line.Open(window, port, 19200, 'N', 8, 1, mask, 512) && line.StartMonitor(); });
         std::string com = "COM" + std::to_string(port);
-        if (started) EXPECT_TRUE(window.waitFor([&] { return machine.serial.waiting(com); }));
+        if (started) {
+            EXPECT_TRUE(window.waitFor([&] { return machine.serial.waiting(com); }));
+        }
         return started;
     }
     std::vector<sim::SimSerialMessage> messages() {
@@ -101,7 +103,7 @@ TEST_F(SerialLineTest, OpeningConfiguresThePortAndAFailedOpeningHoldsNoPort) {
 }
 
 TEST_F(SerialLineTest, EveryByteReachesTheOwnerOnceInArrivalOrderThenTheFlagNotification) {
-    machine.serial.attach("COM2", {bytes({0x00, 0x41, 0xFF, 0x10}), 5});
+    machine.serial.attach("COM2", sim::SimSerialDevice::answering(bytes({0x00, 0x41, 0xFF, 0x10}), 5));
     ASSERT_EQ(openAndMonitor(2), 1);
     onDialogThread([&] { line.Write(query, 3); });
     ASSERT_TRUE(waitForMessages(5));
@@ -162,7 +164,7 @@ TEST_F(SerialLineTest, ASecondOpeningEndsTheMonitorOfTheFirst) {
 // notification: the close delivers it and returns.
 TEST_F(SerialLineTest, ClosingWhileTheMonitorWaitsForTheDialogDoesNotHang) {
     std::vector<std::uint8_t> answer(300, 0x33);
-    machine.serial.attach("COM2", {answer, 1});
+    machine.serial.attach("COM2", sim::SimSerialDevice::answering(answer, 1));
     ASSERT_EQ(openAndMonitor(2), 1);
     auto closing = std::async(std::launch::async, [&] {
         onDialogThread([&] {
@@ -178,7 +180,7 @@ TEST_F(SerialLineTest, ClosingWhileTheMonitorWaitsForTheDialogDoesNotHang) {
 }
 
 TEST_F(SerialLineTest, AThousandOpenWriteCloseCyclesLeaveNoHandleOrThread) {
-    machine.serial.attach("COM2", {bytes({0x12}), 0});
+    machine.serial.attach("COM2", sim::SimSerialDevice::answering(bytes({0x12}), 0));
     onDialogThread([&] {
         for (int cycle = 0; cycle < 1000; ++cycle) {
             ASSERT_EQ(line.Open(window, 2, 19200, 'N', 8, 1, 3, 512), 1);
