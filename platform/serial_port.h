@@ -19,6 +19,9 @@ constexpr std::uint32_t error = 0x0080;
 constexpr std::uint32_t ring = 0x0100;
 }  // namespace comm_event
 
+// No time limit (INFINITE).
+constexpr std::uint32_t waitForever = 0xFFFFFFFF;
+
 // PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR.
 constexpr std::uint32_t purgeAll = 0x0F;
 
@@ -72,9 +75,9 @@ public:
     virtual void setEvent(Handle event) = 0;
     virtual void resetEvent(Handle event) = 0;
     virtual bool closeEvent(Handle event) = 0;
-    // WaitForMultipleObjects on every event, waking on any one, no time limit: the index
-    // of the signalled event.
-    virtual int waitAny(const std::vector<Handle>& events) = 0;
+    // WaitForMultipleObjects on every event, waking on any one: the index of the signalled
+    // event, or -1 when the time ran out (or the wait failed).
+    virtual int waitAny(const std::vector<Handle>& events, std::uint32_t timeoutMs) = 0;
 
     // CreateFileA(GENERIC_READ | GENERIC_WRITE, no sharing, OPEN_EXISTING,
     // FILE_FLAG_OVERLAPPED) on a device name such as \\.\COM3.

@@ -1,7 +1,6 @@
 #include "ports/serial_line.h"
 
 #include <algorithm>
-#include <optional>
 #include <string>
 
 namespace setup {
@@ -11,6 +10,10 @@ constexpr std::uint32_t queueSize = 2048;
 constexpr std::uint32_t timeoutMs = 1000;
 constexpr char eventCharacter = 'q';
 constexpr const char* errorCaption = "Application Error";
+// After an event wait that ended without an event, the next one starts this much later
+// (unless the line is closed or written meanwhile): Wine ends pending waits by itself every
+// millisecond or two, and a byte that comes in meanwhile ends the next wait at once.
+constexpr std::uint32_t emptyWaitPauseMs = 10;
 constexpr std::uint32_t errorBoxStyle = 0x10;  // MB_ICONSTOP | MB_OK
 
 // The notifications a line event brings, in the order they are sent after the receive
@@ -135,21 +138,26 @@ void SerialLine::monitor(std::shared_ptr<Opening> opening) {
         ports_.purge(line.port, purgeAll);
     }
     const std::vector<Handle> waitList{line.shutdownEvent, line.lineEvent, line.writeEvent};
+    const std::vector<Handle> writeOrShutdown{line.shutdownEvent, line.writeEvent};
     bool waitPending = false;
-    std::optional<std::uint32_t> completedAtOnce;
+    bool endedEmpty = false;
+    // The events of a wait that completed at once, handled like those of a pending one.
+    std::uint32_t completedAtOnce = 0;
     for (;;) {
+        if (endedEmpty) ports_.waitAny(writeOrShutdown, emptyWaitPauseMs);
+        endedEmpty = false;
         // A write request leaves the event wait pending: it is not started a second time.
         if (!waitPending) {
             Result<std::uint32_t> started = ports_.waitEvent(line.port);
             if (started) {
                 if (!bytesQueued(line)) continue;
-                completedAtOnce = *started;
+                completedAtOnce = *started != 0 ? *started : comm_event::rxChar;
                 ports_.setEvent(line.lineEvent);
             } else {
                 waitPending = started.error() == io_error::pending;
             }
         }
-        switch (ports_.waitAny(waitList)) {
+        switch (ports_.waitAny(waitList, waitForever)) {
             case shutdownIndex: {
                 std::lock_guard<std::mutex> lock(line.lock);
                 ports_.closePort(line.port);
@@ -160,16 +168,19 @@ void SerialLine::monitor(std::shared_ptr<Opening> opening) {
             case lineEventIndex: {
                 ports_.resetEvent(line.lineEvent);
                 std::uint32_t events = 0;
-                if (completedAtOnce) {
-                    events = *completedAtOnce;
+                if (completedAtOnce != 0) {
+                    events = completedAtOnce;
                 } else if (Result<std::uint32_t> ended = ports_.eventWaitResult(line.port)) {
                     events = *ended;
                 }
                 waitPending = false;
-                completedAtOnce.reset();
+                completedAtOnce = 0;
                 // A wait that ended without any event (Wine ends pending waits by itself
                 // every few milliseconds) is no line event: nothing to tell the owner.
-                if (events != 0) lineEvent(line);
+                if (events != 0)
+                    lineEvent(line);
+                else
+                    endedEmpty = true;
                 break;
             }
             case writeRequestIndex: writePending(line); break;

@@ -141,10 +141,10 @@ bool SimSerialPorts::closeEvent(Handle event) {
     return events_.erase(event) == 1;
 }
 
-int SimSerialPorts::waitAny(const std::vector<Handle>& events) {
+int SimSerialPorts::waitAny(const std::vector<Handle>& events, std::uint32_t timeoutMs) {
     std::unique_lock<std::mutex> lock(lock_);
     int index = -1;
-    changed_.wait(lock, [&] {
+    auto signalled = [&] {
         for (std::size_t i = 0; i < events.size(); ++i) {
             auto found = events_.find(events[i]);
             // WaitForMultipleObjects fails at once on a handle that is not open.
@@ -154,7 +154,11 @@ int SimSerialPorts::waitAny(const std::vector<Handle>& events) {
             }
         }
         return false;
-    });
+    };
+    if (timeoutMs == waitForever)
+        changed_.wait(lock, signalled);
+    else
+        changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled);
     return index;
 }
 

@@ -57,10 +57,10 @@ bool Win32SerialPorts::closeEvent(Handle event) {
     return event != 0 && CloseHandle(fromHandle<HANDLE>(event)) != FALSE;
 }
 
-int Win32SerialPorts::waitAny(const std::vector<Handle>& events) {
+int Win32SerialPorts::waitAny(const std::vector<Handle>& events, std::uint32_t timeoutMs) {
     std::vector<HANDLE> handles;
     for (Handle event : events) handles.push_back(fromHandle<HANDLE>(event));
-    DWORD signalled = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+    DWORD signalled = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeoutMs);
     if (signalled >= WAIT_OBJECT_0 + handles.size()) return -1;
     return static_cast<int>(signalled - WAIT_OBJECT_0);
 }

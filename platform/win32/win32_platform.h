@@ -86,7 +86,7 @@ public:
     void setEvent(Handle event) override;
     void resetEvent(Handle event) override;
     bool closeEvent(Handle event) override;
-    int waitAny(const std::vector<Handle>& events) override;
+    int waitAny(const std::vector<Handle>& events, std::uint32_t timeoutMs) override;
     Result<Handle> openPort(const std::string& deviceName, Handle lineEvent) override;
     void closePort(Handle port) override;
     bool setupComm(Handle port, std::uint32_t inQueue, std::uint32_t outQueue) override;

@@ -201,9 +201,11 @@ TEST_F(SerialLineTest, WaitsEndingWithoutAnEventBringNoNotification) {
     machine.serial.attach("COM2", {});
     machine.serial.endWaitsByThemselves(true);
     ASSERT_EQ(openAndMonitor(2), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    EXPECT_GT(machine.serial.emptyWaitEnds(), 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_TRUE(messages().empty());
+    // Every end is followed by a pause before the next wait: not hundreds a second.
+    EXPECT_GT(machine.serial.emptyWaitEnds(), 5);
+    EXPECT_LT(machine.serial.emptyWaitEnds(), 50);
     machine.serial.arrive("COM2", bytes({0x07}));
     ASSERT_TRUE(waitForMessages(2));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
