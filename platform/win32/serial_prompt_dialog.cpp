@@ -8,6 +8,16 @@ namespace setup::win32 {
 
 namespace {
 
+// Initialisation data names its two messages by their 16-bit Windows values.
+constexpr WORD listAddString16 = WM_USER + 1;
+constexpr WORD comboAddString16 = WM_USER + 3;
+
+UINT initialisationMessage(WORD message) {
+    if (message == listAddString16) return LB_ADDSTRING;
+    if (message == comboAddString16) return CB_ADDSTRING;
+    return message;
+}
+
 class PromptView : public SerialPromptView {
 public:
     explicit PromptView(HWND dialog) : dialog_(dialog) {}
@@ -72,7 +82,7 @@ void applyDialogInit(HWND dialog, int resourceId) {
         if (length > size - at) break;
         // The text must end within the record: the control reads up to its NUL.
         if (length == 0 || data[at + length - 1] != '\0') break;
-        SendDlgItemMessageA(dialog, control, message, 0, reinterpret_cast<LPARAM>(data + at));
+        SendDlgItemMessageA(dialog, control, initialisationMessage(message), 0, reinterpret_cast<LPARAM>(data + at));
         at += length;
     }
 }

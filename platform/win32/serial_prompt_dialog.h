@@ -12,7 +12,8 @@ namespace setup::win32 {
 int runSerialPromptDialog(HWND owner, SerialPromptEvents& events);
 
 // Sends the records of a dialog's initialisation data (resource type 240) to its controls:
-// each a control id, a message, the length of the text and the text.
+// each a control id, a message (LB_ADDSTRING and CB_ADDSTRING by their 16-bit values), the
+// length of the text and the text.
 void applyDialogInit(HWND dialog, int resourceId);
 
 }  // namespace setup::win32
