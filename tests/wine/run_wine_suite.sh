@@ -340,6 +340,9 @@ run_platform_checks() {
     [ "$status" -eq 0 ] || check "platform: the checks ran to their end" "exit 0" "exit $status"
 }
 
+# The serial line, the serial prompt and the port searches (COM ports on socat ptys).
+source "$(dirname "$0")/serial_rounds.sh"
+
 # ---- the runs -------------------------------------------------------------------------------
 
 say "== resources of the deliverables in dist/"
@@ -374,5 +377,8 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         end_program "$program on a 32-bit system" cancel
     done
 fi
+
+say "== serial ports on socat pty pairs (a namespace of its own hides the host's serial devices)"
+run_serial_rounds
 
 finish

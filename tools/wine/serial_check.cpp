@@ -7,6 +7,8 @@
 //       checks one WM_SERIAL_BYTE per byte in arrival order ("SEQ" brings 00..FF back)
 //   serial_check.exe label <n>     sends the label status query on COMn (the emulator logs it)
 //   serial_check.exe prompt        shows dialog 136 and prints its answer
+//   serial_check.exe add-printer <name> <port> <printer with the driver to use>
+//                                  creates a printer beside the installed one
 #include <windows.h>
 
 #include <algorithm>
@@ -235,6 +237,21 @@ int prompt() {
     return 0;
 }
 
+int addPrinter(const std::string& name, const std::string& port, const std::string& like) {
+    win32::Win32Spooler spooler;
+    Result<std::vector<PrinterRecord>> printers = spooler.enumPrinters(printerEnumLocalConnections);
+    std::string driver;
+    if (printers)
+        for (const PrinterRecord& printer : *printers)
+            if (printer.printerName == like) driver = printer.driverName;
+    check("the printer " + like + " is installed", !driver.empty());
+    if (driver.empty()) return 1;
+    Result<Handle> added = spooler.addPrinter(PrinterRecord{name, port, driver, "WinPrint", "RAW"});
+    check("printer " + name + " added on " + port, static_cast<bool>(added), "error " + std::to_string(added.error()));
+    if (added) spooler.closePrinter(*added);
+    return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -243,6 +260,7 @@ int main(int argc, char** argv) {
         return probeRounds(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc > 5 ? std::atoi(argv[5]) : 5);
     if (mode == "label" && argc >= 3) return label(std::atoi(argv[2]));
     if (mode == "prompt") return prompt();
+    if (mode == "add-printer" && argc >= 5) return addPrinter(argv[2], argv[3], argv[4]);
     std::fprintf(stderr, "usage: serial_check probe <answering n> <silent n> <unopenable n> [rounds] | label <n> | prompt\n");
     return 2;
 }
