@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -163,6 +164,23 @@ private:
     bool ended_ = false;
     bool closed_ = false;
     std::recursive_mutex controls_;
+};
+
+// A window with nothing of the program behind it, for exercising a serial line on its own:
+// it counts the bytes it is sent and ends when its close box is clicked.
+struct SimQuietEvents : MainWindowEvents {
+    explicit SimQuietEvents(MainWindow& window) : window(window) {}
+    MainWindow& window;
+    std::atomic<int> bytes{0};
+    bool onInitDialog() override { return true; }
+    int onUpdateData(std::intptr_t) override { return 1; }
+    void onSerialByte(int, int) override { ++bytes; }
+    void onDriverSelectionChanged() override {}
+    void onInstallClicked() override {}
+    void onCancel() override {}
+    void onClose() override { window.endDialog(message_box::idCancel); }
+    void onTimer(std::uintptr_t) override {}
+    void onDestroy() override {}
 };
 
 }  // namespace setup::sim

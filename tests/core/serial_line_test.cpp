@@ -9,20 +9,6 @@ namespace setup::test {
 
 namespace {
 
-// A window that only takes the line's notifications.
-struct QuietEvents : MainWindowEvents {
-    MainWindow* window = nullptr;
-    bool onInitDialog() override { return true; }
-    int onUpdateData(std::intptr_t) override { return 1; }
-    void onSerialByte(int, int) override {}
-    void onDriverSelectionChanged() override {}
-    void onInstallClicked() override {}
-    void onCancel() override {}
-    void onClose() override { window->endDialog(message_box::idCancel); }
-    void onTimer(std::uintptr_t) override {}
-    void onDestroy() override {}
-};
-
 std::vector<std::uint8_t> bytes(std::initializer_list<int> values) {
     std::vector<std::uint8_t> out;
     for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
@@ -33,14 +19,11 @@ struct SerialLineTest : ::testing::Test {
     TempRoot root;
     sim::SimWindows machine{root.path};
     sim::SimMainWindow window;
-    QuietEvents events;
+    sim::SimQuietEvents events{window};
     SerialLine line{machine.serial, machine};
     const std::uint8_t query[3] = {0x10, 0x04, 0x01};
 
-    void SetUp() override {
-        events.window = &window;
-        window.open(events);
-    }
+    void SetUp() override { window.open(events); }
     void TearDown() override {
         onDialogThread([&] { line.Close(); });
         window.clickCloseBox();

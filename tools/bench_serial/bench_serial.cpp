@@ -10,7 +10,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -31,20 +30,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int rounds = 5;
 const std::uint8_t receiptQuery[] = {0x10, 0x04, 0x01};
 
-struct CountingEvents : MainWindowEvents {
-    MainWindow* window = nullptr;
-    std::atomic<int> bytes{0};
-    bool onInitDialog() override { return true; }
-    int onUpdateData(std::intptr_t) override { return 1; }
-    void onSerialByte(int, int) override { ++bytes; }
-    void onDriverSelectionChanged() override {}
-    void onInstallClicked() override {}
-    void onCancel() override {}
-    void onClose() override { window->endDialog(message_box::idCancel); }
-    void onTimer(std::uintptr_t) override {}
-    void onDestroy() override {}
-};
-
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
@@ -64,7 +49,6 @@ void print(const char* what, std::vector<double> figures, const char* unit = "ms
 
 struct Bench {
     explicit Bench(const std::filesystem::path& root) : machine(root) {
-        events.window = &window;
         window.open(events);
         machine.serial.endWaitsByThemselves(true);
         machine.serial.attach("COM1", {});
@@ -107,7 +91,7 @@ struct Bench {
 
     sim::SimWindows machine;
     sim::SimMainWindow window;
-    CountingEvents events;
+    sim::SimQuietEvents events{window};
     SerialLine line{machine.serial, machine};
 };
 
