@@ -27,8 +27,12 @@ void SimMainWindow::runDialog() {
     timers_.clear();
     lock.unlock();
     events_->onDestroy();
+    {
+        // Tests read it with the controls' lock held (waitFor).
+        std::lock_guard<std::recursive_mutex> controlsLock(controls_);
+        destroyed = true;
+    }
     lock.lock();
-    destroyed = true;
     closed_ = true;
     // Whatever was still sent to the window finds it gone.
     while (!queue_.empty()) serveOne(lock, std::chrono::milliseconds(0));
