@@ -8,12 +8,9 @@
 #include "probe/os_probe.h"
 #include "probe/port_enumeration.h"
 #include "probe/service_control.h"
+#include "ports/port_auto_selection.h"
 
 namespace setup {
-
-namespace {
-constexpr std::uintptr_t probeTimer = 1;
-}  // namespace
 
 MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow& window, InstallEngines& engines)
     : archiveLibrary(platform.archiver, platform.files, platform.system),
@@ -22,7 +19,10 @@ MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow
       window_(window),
       engines_(engines),
       installerLock_(platform.system),
-      context_{platform, config, window, values, *this} {}
+      serialLine_(platform.serial, platform.system),
+      context_{platform, config, window, values, *this} {
+    values.serialLine = &serialLine_;
+}
 
 MainDialog::~MainDialog() = default;
 
@@ -194,10 +194,15 @@ void MainDialog::onClose() {
     window_.endDialog(message_box::idCancel);
 }
 
-void MainDialog::onTimer(std::uintptr_t) {}
+// Timer 1 is the only timer: the serial probe's.
+void MainDialog::onTimer(std::uintptr_t) {
+    serialProbeTick(context_);
+}
 
 void MainDialog::onDestroy() {
-    window_.killTimer(probeTimer);
+    // A probe may be running: no more ticks, and the line's monitor thread ends here.
+    window_.killTimer(serialProbeTimer);
+    serialLine_.Close();
     // The preparation thread may still be unpacking: let it stop, so that the clean-up
     // below removes everything it wrote.
     closing_ = true;

@@ -15,6 +15,7 @@
 #include "package/package_files.h"
 #include "platform/main_window.h"
 #include "platform/platform.h"
+#include "ports/serial_line.h"
 
 namespace setup {
 
@@ -69,6 +70,8 @@ private:
     std::unique_ptr<WorkerThread> preparation_;
     std::atomic<bool> closing_{false};
     std::mutex statusLock_;
+    // The line the serial search probes with; the dialog's whole life long.
+    SerialLine serialLine_;
     DialogContext context_;
 };
 

@@ -20,6 +20,15 @@ const BuildConfig multiSetup{
      "Microsoft Windows 7 ", "Microsoft Windows 8 ", "Microsoft Windows 10 ", nullptr},
     "Failed to add the driver %d\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "exit and abort installation",
     "There's no serialport,the current port is",
+    "Failed to select usb port,please check the port is connected.\r\n\r\nClick Retry:Retry to select usb "
+    "port\r\nClick Cancel:Continue installation, you can select the port after installation",
+    false,
+    true,
+    " ,you can set that after the installation finished",
+    ",you can configure after finished",
+    "Cannot select a available port.The current printer port is ",
+    "Cannot select a available port\xA1\xA3" "The current printer port is ",  // ideographic full stop
+    ",you can configure after finished",
 };
 
 const BuildConfig soloSetup{
@@ -38,6 +47,15 @@ const BuildConfig soloSetup{
      "Microsoft Windows 7 ", "Microsoft Windows 8 ", "Microsoft Windows 8.1 ", "Microsoft Windows 10 "},
     "Failed to add the driver %d\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "Exit and abort installation",
     "There's no serial port,the current port is",
+    "Failed to select USB port,please check the port is connected.\r\n\r\nClick Retry:Retry to select usb "
+    "port\r\nClick Cancel:Continue installation, you can select the port after installation",
+    true,
+    false,
+    " ,you can set that after the installation",
+    ",you can configure after the installation",
+    "Unable to detect available printer.The current printer port is ",
+    "Unable to detect available printer.The current printer port is ",
+    "",
 };
 
 }  // namespace

@@ -30,6 +30,18 @@ struct BuildConfig {
     // Installation tail: the status when the printer went to a parallel port because the
     // chosen kind had none; the port follows directly.
     const char* noSerialPort;
+
+    // USB port search: the box shown when no USB port reports the printer online. On
+    // Windows 7 solosetup writes every USB port in turn and checks none.
+    const char* usbSelectFailed;
+    bool usbWindows7WithoutCheck;
+    // Serial port search. Without probing, the prompt is shown but its answer is not used.
+    bool probesSerialPorts;
+    const char* serialKeptPortTail;     // after "The current printer port is " and the first port, when not searched
+    const char* serialSinglePortTail;   // ... when the only serial port was taken
+    const char* serialNotFoundHead;     // before the first port, when no port answered (the search itself)
+    const char* serialProbeNotFoundHead;  // ... (the last probe)
+    const char* serialNotFoundTail;     // after the first port, when no port answered
 };
 
 const BuildConfig& buildConfig(Program program);
@@ -123,6 +135,15 @@ constexpr const char* packageFolderUnspellable =
     "could spell.\r\nMove DriverData.Drv to a folder with a plain name and start the program from there.";
 constexpr const char* installerRunning =
     "The driver installer is already running.\r\nFinish or close it before you start it again.";
+// USB and serial port search.
+constexpr const char* checkingUsbPorts = "Checking USB ports...";
+constexpr const char* checking = "Checking ";
+constexpr const char* checkingTail = "....";
+constexpr const char* registryFailed = "Failed to read Registry";
+constexpr const char* selectPortFailedCaption = "Fail to select port";
+constexpr const char* currentPrinterPort = "The current printer port is ";
+constexpr const char* availablePrinterPort = "The available printer port: ";
+constexpr const char* portSettingsFailed = "Error\xA3\xBA" "Failed to set Registry";  // full-width colon
 }  // namespace text
 
 constexpr int portColumnWidth = 110;

@@ -16,6 +16,8 @@
 
 namespace setup {
 
+class SerialLine;
+
 // Port kinds: the rows of the port-type list.
 enum PortKind : int { portKindSerial = 0, portKindUsb = 1, portKindParallel = 2, portKindTcpIp = 3 };
 
@@ -74,6 +76,10 @@ struct InstallValues {
     int probeIndex = 0;
     SerialSettings serialSettings;
     PrinterLists capturedPrinters;
+    // The printer the serial search is for, kept for the probe's timer ticks.
+    std::string serialPrinterName;
+    // The dialog's serial line, the one the search probes with.
+    SerialLine* serialLine = nullptr;
 };
 
 // The calls an operation makes on the dialog the user sees, beyond its controls.

@@ -5,6 +5,7 @@
 
 #include "platform/port_dialog.h"
 #include "platform/result.h"
+#include "platform/serial_port.h"
 #include "platform/system.h"
 
 namespace setup {
@@ -45,10 +46,29 @@ public:
     virtual void onDestroy() = 0;                        // WM_DESTROY
 };
 
+// The serial prompt (dialog 136) as the program drives it: its baud list and its end.
+class SerialPromptView {
+public:
+    virtual ~SerialPromptView() = default;
+    virtual void selectBaudEntry(int index) = 0;  // CB_SETCURSEL on the baud list (1034)
+    virtual int baudEntrySelection() = 0;         // CB_GETCURSEL, -1 when nothing is selected
+    virtual void end(int result) = 0;             // EndDialog
+};
+
+// What the serial prompt delivers to the program, on the dialog's thread. The close box,
+// Escape and Enter on the closed list end it with the platform's IDCANCEL or IDOK.
+class SerialPromptEvents {
+public:
+    virtual ~SerialPromptEvents() = default;
+    virtual void onInit(SerialPromptView& view) = 0;  // after the list was filled from the resource
+    virtual void onYes(SerialPromptView& view) = 0;   // BN_CLICKED of "&Yes" (1030)
+    virtual void onNo(SerialPromptView& view) = 0;    // BN_CLICKED of "&No" (1036)
+};
+
 // The main dialog's window and its controls. Every call may come from any thread; the
 // implementation reaches the controls the way a Win32 program does (SendMessageA), so the
 // work happens on the dialog's thread.
-class MainWindow {
+class MainWindow : public SerialLineOwner {
 public:
     virtual ~MainWindow() = default;
 
@@ -103,9 +123,12 @@ public:
     virtual void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) = 0;
     virtual void killTimer(std::uintptr_t timerId) = 0;
 
-    // Called on the dialog's thread: returns when the worker has finished, delivering to the
+    // Runs the serial prompt (dialog 136) modally over the dialog; returns its result.
+    virtual int runSerialPrompt(SerialPromptEvents& events) = 0;
+
+    // SerialLineOwner: sendSerialMessage sends to the dialog (SendMessageA); waitServing,
+    // called on the dialog's thread, returns when the worker has finished, delivering to the
     // dialog meanwhile whatever the worker sends it, so that the worker cannot block on us.
-    virtual void waitServing(WorkerThread& worker) = 0;
 };
 
 }  // namespace setup

@@ -3,6 +3,7 @@
 #include "platform/archiver_dll.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/spooler.h"
 #include "platform/system.h"
@@ -18,6 +19,7 @@ struct Platform {
     FileSystem& files;
     System& system;
     ArchiverDll& archiver;
+    SerialPorts& serial;
 };
 
 }  // namespace setup

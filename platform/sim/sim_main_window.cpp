@@ -21,11 +21,18 @@ void SimMainWindow::runDialog() {
     }
     events_->onInitDialog();
     std::unique_lock<std::mutex> lock(queueLock_);
-    while (!ended_) serveOne(lock, std::chrono::milliseconds(50));
+    while (!ended_) {
+        if (!serveOne(lock, untilNextTimer())) fireDueTimer(lock);
+    }
+    timers_.clear();
     lock.unlock();
     events_->onDestroy();
+    {
+        // Tests read it with the controls' lock held (waitFor).
+        std::lock_guard<std::recursive_mutex> controlsLock(controls_);
+        destroyed = true;
+    }
     lock.lock();
-    destroyed = true;
     closed_ = true;
     // Whatever was still sent to the window finds it gone.
     while (!queue_.empty()) serveOne(lock, std::chrono::milliseconds(0));
@@ -216,15 +223,110 @@ void SimMainWindow::endDialog(int result) {
     queueChanged_.notify_all();
 }
 
+// Timers tick on the dialog's thread, as WM_TIMER does: only when no sent message is waiting,
+// and a timer set again starts counting afresh.
 void SimMainWindow::setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) {
-    CONTROLS;
-    timersSet.emplace_back(timerId, milliseconds);
+    {
+        CONTROLS;
+        timersSet.emplace_back(timerId, milliseconds);
+    }
+    std::lock_guard<std::mutex> lock(queueLock_);
+    std::chrono::milliseconds interval(milliseconds);
+    timers_[timerId] = RunningTimer{interval, std::chrono::steady_clock::now() + interval};
+    queueChanged_.notify_all();
 }
-void SimMainWindow::killTimer(std::uintptr_t timerId) { CONTROLS; timersKilled.push_back(timerId); }
+
+void SimMainWindow::killTimer(std::uintptr_t timerId) {
+    {
+        CONTROLS;
+        timersKilled.push_back(timerId);
+    }
+    std::lock_guard<std::mutex> lock(queueLock_);
+    timers_.erase(timerId);
+}
+
+std::chrono::milliseconds SimMainWindow::untilNextTimer() const {
+    auto wait = std::chrono::milliseconds(50);
+    auto now = std::chrono::steady_clock::now();
+    for (const auto& [id, timer] : timers_)
+        wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(timer.due - now));
+    return std::max(wait, std::chrono::milliseconds(0));
+}
+
+bool SimMainWindow::fireDueTimer(std::unique_lock<std::mutex>& lock) {
+    auto now = std::chrono::steady_clock::now();
+    for (auto& [id, timer] : timers_) {
+        if (timer.due > now) continue;
+        timer.due = now + timer.interval;
+        std::uintptr_t timerId = id;
+        lock.unlock();
+        events_->onTimer(timerId);
+        lock.lock();
+        return true;
+    }
+    return false;
+}
 
 void SimMainWindow::waitServing(WorkerThread& worker) {
+    if (!onDialogThreadNow()) {
+        while (!worker.finished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return;
+    }
     std::unique_lock<std::mutex> lock(queueLock_);
-    while (!worker.finished()) serveOne(lock, std::chrono::milliseconds(5));
+    while (!worker.finished()) serveOne(lock, std::chrono::milliseconds(1));
+}
+
+void SimMainWindow::sendSerialMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    constexpr std::uint32_t serialByte = 0x0407;
+    send([&] {
+        {
+            CONTROLS;
+            serialMessages.push_back({message, wParam, lParam});
+        }
+        if (message == serialByte) events_->onSerialByte(static_cast<int>(wParam), static_cast<int>(lParam));
+    });
+}
+
+const std::vector<std::string> SimMainWindow::baudEntries{"300",   "1200",  "2400",  "4800",  "9600",
+                                                          "19200", "38400", "57600", "115200"};
+
+namespace {
+// The serial prompt's controls as the user left them.
+class SimPromptView : public SerialPromptView {
+public:
+    void selectBaudEntry(int index) override {
+        selection = index >= 0 && index < static_cast<int>(SimMainWindow::baudEntries.size()) ? index : -1;
+    }
+    int baudEntrySelection() override { return selection; }
+    void end(int answer) override {
+        if (!result) result = answer;
+    }
+    int selection = -1;
+    std::optional<int> result;
+};
+}  // namespace
+
+int SimMainWindow::runSerialPrompt(SerialPromptEvents& events) {
+    SimPromptView view;
+    events.onInit(view);
+    SimPromptAnswer answer;
+    {
+        CONTROLS;
+        promptPreselections.push_back(view.selection);
+        if (!promptAnswers.empty()) {
+            answer = promptAnswers.front();
+            promptAnswers.pop_front();
+        }
+    }
+    if (answer.entry >= 0) view.selectBaudEntry(answer.entry);
+    switch (answer.how) {
+        case SimPromptAnswer::Yes: events.onYes(view); break;
+        case SimPromptAnswer::No: events.onNo(view); break;
+        case SimPromptAnswer::Enter: view.end(message_box::idOk); break;
+        case SimPromptAnswer::Escape:
+        case SimPromptAnswer::CloseBox: view.end(message_box::idCancel); break;
+    }
+    return view.result.value_or(message_box::idCancel);
 }
 
 }  // namespace setup::sim

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,6 +21,19 @@ struct ShownMessageBox {
     std::string text;
     std::string caption;
     std::uint32_t style = 0;
+};
+
+// How the user leaves the serial prompt.
+struct SimPromptAnswer {
+    enum How { Yes, No, Escape, Enter, CloseBox } how = Yes;
+    int entry = -1;  // the baud-list entry chosen first; -1 keeps the preselection
+};
+
+// One notification a serial line sent to the dialog.
+struct SimSerialMessage {
+    std::uint32_t message;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
 };
 
 // One row of the port-type list.
@@ -82,6 +97,10 @@ public:
     // The user's answers to the next message boxes, in order; when none is left a box is
     // answered with its first button.
     std::deque<int> answers;
+    // The user's answers to the next serial prompts; when none is left, "&Yes" at once.
+    std::deque<SimPromptAnswer> promptAnswers;
+    // The baud list of the serial prompt, as its resource fills it.
+    static const std::vector<std::string> baudEntries;
 
     // What the user sees (read them on the test thread once the dialog is idle).
     std::vector<std::string> statusHistory;
@@ -105,6 +124,8 @@ public:
     bool destroyed = false;
     std::vector<std::pair<std::uintptr_t, std::uint32_t>> timersSet;
     std::vector<std::uintptr_t> timersKilled;
+    std::vector<int> promptPreselections;  // the baud entry selected when each prompt opened
+    std::vector<SimSerialMessage> serialMessages;
 
     // The user's steps in each port dialog, one script per dialog in the order they are shown
     // (sim_port_dialog.cpp). Once a script is used up the user presses the close box.
@@ -146,9 +167,19 @@ public:
     int runPortDialog(int resourceId, PortDialogEvents& events) override;
     void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) override;
     void killTimer(std::uintptr_t timerId) override;
+    int runSerialPrompt(SerialPromptEvents& events) override;
+    void sendSerialMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void waitServing(WorkerThread& worker) override;
 
 private:
+    struct RunningTimer {
+        std::chrono::milliseconds interval;
+        std::chrono::steady_clock::time_point due;
+    };
+    // Delivers WM_TIMER of a timer that is due while nothing else is queued; false when none is.
+    bool fireDueTimer(std::unique_lock<std::mutex>& lock);
+    std::chrono::milliseconds untilNextTimer() const;
+
     // Runs a task on the dialog's thread; from the dialog's thread itself, at once.
     void send(const std::function<void()>& task);
     void runDialog();
@@ -162,9 +193,27 @@ private:
     std::mutex queueLock_;
     std::condition_variable queueChanged_;
     std::deque<std::function<void()>> queue_;
+    std::map<std::uintptr_t, RunningTimer> timers_;
     bool ended_ = false;
     bool closed_ = false;
     std::recursive_mutex controls_;
+};
+
+// A window with nothing of the program behind it, for exercising a serial line on its own:
+// it counts the bytes it is sent and ends when its close box is clicked.
+struct SimQuietEvents : MainWindowEvents {
+    explicit SimQuietEvents(MainWindow& window) : window(window) {}
+    MainWindow& window;
+    std::atomic<int> bytes{0};
+    bool onInitDialog() override { return true; }
+    int onUpdateData(std::intptr_t) override { return 1; }
+    void onSerialByte(int, int) override { ++bytes; }
+    void onDriverSelectionChanged() override {}
+    void onInstallClicked() override {}
+    void onCancel() override {}
+    void onClose() override { window.endDialog(message_box::idCancel); }
+    void onTimer(std::uintptr_t) override {}
+    void onDestroy() override {}
 };
 
 }  // namespace setup::sim

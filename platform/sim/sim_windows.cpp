@@ -75,15 +75,22 @@ std::vector<ProfileSection> parseProfile(const std::string& content) {
 
 class SimThread : public WorkerThread {
 public:
-    explicit SimThread(std::function<void()> body) : thread_([this, body = std::move(body)] {
-        body();
-        done_ = true;
-    }) {}
-    ~SimThread() override { thread_.join(); }
+    SimThread(std::function<void()> body, std::atomic<int>& live)
+        : live_(live), thread_([this, body = std::move(body)] {
+              body();
+              done_ = true;
+          }) {
+        ++live_;
+    }
+    ~SimThread() override {
+        thread_.join();
+        --live_;
+    }
     bool finished() override { return done_; }
 
 private:
     std::atomic<bool> done_{false};
+    std::atomic<int>& live_;
     std::thread thread_;
 };
 
@@ -508,7 +515,7 @@ std::string SimWindows::programTitle() {
 
 std::unique_ptr<WorkerThread> SimWindows::startThread(std::function<void()> body) {
     record("CreateThread");
-    return std::make_unique<SimThread>(std::move(body));
+    return std::make_unique<SimThread>(std::move(body), liveThreads_);
 }
 
 // --- archiver ----------------------------------------------------------------------------------

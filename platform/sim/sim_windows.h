@@ -3,6 +3,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_serial_ports.h"
 
 namespace setup::sim {
 
@@ -33,7 +35,7 @@ public:
     // The machine's drives live below hostRoot: drive C is hostRoot/c.
     explicit SimWindows(std::filesystem::path hostRoot);
 
-    Platform platform() { return Platform{*this, *this, *this, *this, *this, *this}; }
+    Platform platform() { return Platform{*this, *this, *this, *this, *this, *this, serial}; }
 
     // --- the machine, as tests describe it ------------------------------------------------
     std::map<std::string, SimService> services;  // by name as registered
@@ -114,11 +116,16 @@ public:
     bool exists(const std::string& windowsPath) const;
     void writeFile(const std::string& windowsPath, const std::string& content);
 
+    // The serial ports and the devices on them.
+    SimSerialPorts serial;
+
     // --- what happened -----------------------------------------------------------------------
     std::vector<std::string> log() const;
     std::vector<std::string> logMatching(const std::string& prefix) const;
     unsigned sleptMs() const;
     int openHandles() const;  // not counting named mutexes
+    // Threads started with startThread that have not been joined yet.
+    int liveThreads() const { return liveThreads_.load(); }
 
     // --- ServiceControl ---------------------------------------------------------------------
     Result<Handle> openManager() override;
@@ -232,6 +239,7 @@ private:
     std::map<std::string, RegistryKey> registry_;  // by lower-case full key name
     Progress progress_;
     std::map<std::filesystem::path, std::string> shortNames_;  // host path -> 8.3 name
+    std::atomic<int> liveThreads_{0};
 };
 
 }  // namespace setup::sim

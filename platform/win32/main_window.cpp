@@ -6,6 +6,7 @@
 #include "platform/win32/handle_cast.h"
 #include "platform/win32/list_view.h"
 #include "platform/win32/main_dialog_ids.h"
+#include "platform/win32/serial_prompt_dialog.h"
 
 namespace setup::win32 {
 
@@ -251,14 +252,24 @@ void Win32MainWindow::killTimer(std::uintptr_t timerId) {
     KillTimer(dialogWindow(dialog_), timerId);
 }
 
-void Win32MainWindow::waitServing(WorkerThread& worker) {
-    // Messages sent to the dialog by the worker are delivered while we wait; posted messages
-    // and input stay queued for the dialog's own loop.
+void waitServingSentMessages(WorkerThread& worker) {
     while (!worker.finished()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
         MSG message;
         PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
+}
+
+void Win32MainWindow::waitServing(WorkerThread& worker) {
+    waitServingSentMessages(worker);
+}
+
+void Win32MainWindow::sendSerialMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    SendMessageA(dialogWindow(dialog_), message, wParam, lParam);
+}
+
+int Win32MainWindow::runSerialPrompt(SerialPromptEvents& events) {
+    return runSerialPromptDialog(dialogWindow(dialog_), events);
 }
 
 }  // namespace setup::win32

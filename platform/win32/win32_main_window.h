@@ -17,6 +17,11 @@ private:
     unsigned int id_;
 };
 
+// Waits on the calling thread until the worker has finished, delivering meanwhile the
+// messages other threads send to this thread's windows (posted messages and input stay
+// queued for the thread's own loop).
+void waitServingSentMessages(WorkerThread& worker);
+
 // The main dialog: resource 103 run modally, its messages handed to MainWindowEvents and its
 // controls reached with SendMessageA, so that any thread may call these operations.
 class Win32MainWindow : public MainWindow {
@@ -66,6 +71,8 @@ public:
     int runPortDialog(int resourceId, PortDialogEvents& events) override;  // win32_port_dialog.cpp
     void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) override;
     void killTimer(std::uintptr_t timerId) override;
+    int runSerialPrompt(SerialPromptEvents& events) override;
+    void sendSerialMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void waitServing(WorkerThread& worker) override;
 
     // Dispatches one message of the dialog to the events; true when it was handled.

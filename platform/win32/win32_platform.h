@@ -98,10 +98,36 @@ public:
     ArchiverListing listEntries(EntryPoint entry, const std::string& archivePath, std::uint32_t outputSize) override;
 };
 
+class Win32SerialPorts : public SerialPorts {
+public:
+    Handle createEvent() override;
+    void setEvent(Handle event) override;
+    void resetEvent(Handle event) override;
+    bool closeEvent(Handle event) override;
+    int waitAny(const std::vector<Handle>& events, std::uint32_t timeoutMs) override;
+    Result<Handle> openPort(const std::string& deviceName, Handle lineEvent) override;
+    void closePort(Handle port) override;
+    bool setupComm(Handle port, std::uint32_t inQueue, std::uint32_t outQueue) override;
+    bool setTimeouts(Handle port, const CommTimeouts& timeouts) override;
+    bool setMask(Handle port, std::uint32_t mask) override;
+    Result<std::uint32_t> mask(Handle port) override;
+    bool configure(Handle port, char eventCharacter, const std::string& definition) override;
+    bool purge(Handle port, std::uint32_t flags) override;
+    Result<CommStatus> clearError(Handle port) override;
+    Result<std::uint32_t> waitEvent(Handle port) override;
+    Result<std::uint32_t> eventWaitResult(Handle port) override;
+    Result<std::uint8_t> readByte(Handle port) override;
+    Result<std::uint8_t> readResult(Handle port) override;
+    Result<std::uint32_t> write(Handle port, const std::vector<std::uint8_t>& bytes) override;
+    Result<std::uint32_t> writeResult(Handle port) override;
+    std::string systemMessage(std::uint32_t error) override;
+    void errorBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
+};
+
 // All families of the running Windows, for an entry point to hand to the core.
 class Win32Platform {
 public:
-    Platform platform() { return Platform{services_, spooler_, registry_, files_, system_, archiver_}; }
+    Platform platform() { return Platform{services_, spooler_, registry_, files_, system_, archiver_, serial_}; }
 
 private:
     Win32ServiceControl services_;
@@ -110,6 +136,7 @@ private:
     Win32FileSystem files_;
     Win32System system_;
     Win32ArchiverDll archiver_;
+    Win32SerialPorts serial_;
 };
 
 }  // namespace setup::win32

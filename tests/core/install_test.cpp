@@ -288,6 +288,7 @@ TEST(InstallationTail, AFailedDefaultPrinterWriteIsSaidAndTheInstallationGoesOn)
 TEST(InstallationTail, WithoutAPortOfTheChosenKindTheFirstParallelPortIsUsedOnce) {
     for (int kind : {portKindSerial, portKindUsb}) {
         Installation run;
+        run.window.answers = {message_box::idCancel};  // no USB port to search: go on
         run.install(0, kind);
         const PrinterRecord* printer = run.printer("Series R01");
         ASSERT_NE(printer, nullptr);

@@ -443,6 +443,8 @@ run_platform_checks() {
 source "$root/tests/wine/install_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
 source "$root/tests/wine/package_safety.sh"
+# The serial line, the serial prompt and the port searches (COM ports on socat ptys).
+source "$(dirname "$0")/serial_rounds.sh"
 
 # ---- the runs -------------------------------------------------------------------------------
 
@@ -501,5 +503,8 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
 else
     say "SKIP: the 32-bit prefix rounds (start-up and installations) need a machine that runs 32-bit programs."
 fi
+
+say "== serial ports on socat pty pairs (a namespace of its own hides the host's serial devices)"
+run_serial_rounds
 
 finish

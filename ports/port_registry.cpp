@@ -1,0 +1,66 @@
+#include "ports/port_registry.h"
+
+#include <cstdint>
+#include <functional>
+
+#include "context/dialog_context.h"
+#include "platform/main_window.h"
+
+namespace setup {
+
+namespace {
+
+constexpr const char* printersKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
+constexpr const char* controlSetPrintersKey = "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\";
+constexpr const char* currentControlSetPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+constexpr const char* portsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+
+using OwnedKey = UniqueHandle<std::function<void(Handle)>>;
+
+OwnedKey owned(Registry& registry, Handle key) {
+    return OwnedKey(key, [&registry](Handle h) { registry.closeKey(h); });
+}
+
+// A REG_SZ value with its terminating NUL counted, as the registry API requires.
+std::string registryText(const std::string& text) {
+    return text + '\0';
+}
+
+// Sets one text value in a key of the local machine that already exists.
+void setText(DialogContext& context, const std::string& key, const std::string& name, const std::string& text,
+             const char* failure) {
+    Registry& registry = context.platform.registry;
+    Result<Handle> opened = registry.openKey(RegistryRoot::LocalMachine, key, RegistryAccess::SetValue);
+    if (!opened) return;
+    OwnedKey closer = owned(registry, *opened);
+    if (registry.setValue(*opened, name, regSz, registryText(text)) != win_error::success)
+        context.calls.appMessageBox(failure, message_box::ok);
+}
+
+}  // namespace
+
+void writePrinterPort(DialogContext& context, const std::string& printer, const std::string& port) {
+    setText(context, printersKey + printer, "Port", port, text::registryFailed);
+    setText(context, printersKey + printer + "\\DsSpooler", "portName", port, text::registryFailed);
+    setText(context, controlSetPrintersKey + printer, "Port", port, text::registryFailed);
+    setText(context, currentControlSetPrintersKey + printer, "Port", port, text::registryFailed);
+
+    Registry& registry = context.platform.registry;
+    Result<Handle> created = registry.createKey(RegistryRoot::CurrentConfig, currentControlSetPrintersKey + printer);
+    if (!created) return;
+    OwnedKey closer = owned(registry, *created);
+    const std::string offline(4, '\0');
+    if (registry.setValue(*created, "PrinterOnLine", regDword, offline) != win_error::success)
+        context.calls.appMessageBox(text::registryFailed, message_box::ok);
+}
+
+void writePortSettings(DialogContext& context, const std::string& port) {
+    const SerialSettings& settings = context.values.serialSettings;
+    // The parity letter in lower case, as the Ports key keeps it.
+    const char parity = static_cast<char>(settings.parity + 32);
+    const std::string value = std::to_string(settings.baudRate) + "," + std::string(1, parity) + "," +
+                              std::to_string(settings.dataBits) + "," + std::to_string(settings.stopBits);
+    setText(context, portsKey, port, value, text::portSettingsFailed);
+}
+
+}  // namespace setup

@@ -1,0 +1,31 @@
+#include "ports/serial_prompt_dialog.h"
+
+namespace setup {
+
+namespace {
+// The rates of the baud list's entries, in the order its resource lists them.
+constexpr int baudRates[] = {300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr int baudEntryCount = static_cast<int>(sizeof baudRates / sizeof baudRates[0]);
+// 19200 baud, the rate most of the printers leave the factory with.
+constexpr int preselectedEntry = 5;
+}  // namespace
+
+void SerialPromptDialog::onInit(SerialPromptView& view) {
+    view.selectBaudEntry(preselectedEntry);
+}
+
+void SerialPromptDialog::onYes(SerialPromptView& view) {
+    view.end(ResultRowBase + view.baudEntrySelection());
+}
+
+void SerialPromptDialog::onNo(SerialPromptView& view) {
+    view.end(ResultNone);
+}
+
+std::optional<int> baudRateOfAnswer(int answer) {
+    int entry = answer - ResultRowBase;
+    if (entry < 0 || entry >= baudEntryCount) return std::nullopt;
+    return baudRates[entry];
+}
+
+}  // namespace setup
