@@ -121,8 +121,10 @@ void MainDialog::onDriverSelectionChanged() {
     printerNameFollowsDriver();
 }
 
-void MainDialog::onSerialByte(int, int) {
-    values.answered = 1;
+// A byte counts for the port being probed: one that a port just closed delivers late must
+// not make the next port look like the printer's.
+void MainDialog::onSerialByte(int, int port) {
+    if (port == values.portNumber) values.answered = 1;
 }
 
 std::optional<int> MainDialog::selectedPortKind() {

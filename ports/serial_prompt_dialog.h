@@ -3,12 +3,9 @@
 #include <optional>
 
 #include "platform/main_window.h"
+#include "ports/port_dialogs.h"
 
 namespace setup {
-
-// Results of the port dialogs: a chosen row (its index added), or No / Cancel.
-constexpr int ResultRowBase = 0x1200;
-constexpr int ResultNone = 0xCCCC;
 
 // The serial prompt (dialog 136): shall the program look for the printer's serial port, and
 // at which baud rate. Its answer is ResultNone for "&No" or ResultRowBase plus the index of
