@@ -9,6 +9,9 @@ wine_reg() {  # wine_reg <key> <value>: the data of a value in the prefix's regi
 }
 
 printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
+drivers_key() {  # drivers_key <environment> <driver>: the spooler's key of a version-3 driver
+    printf 'HKLM\\System\\CurrentControlSet\\Control\\Print\\Environments\\%s\\Drivers\\Version-3\\%s' "$1" "$2"
+}
 windows_key='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
 
 # The user's key of printer settings, which every Windows has and a fresh Wine prefix lacks:
@@ -62,6 +65,8 @@ run_receipt_on_parallel() {
     check "$name: driver registered for Windows NT x86" "$printer" \
         "$("$loader" reg query 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3' 2>/dev/null |
            tr -d '\r' | sed -n 's/.*\\Version-3\\//p' | grep -x -F "$printer")"
+    check "$name: the driver's dependent files" 'ttfsub.GPD\0unires.DLL\0stdnames.GPD\0RCPT01.DLL' \
+        "$(wine_reg "$(drivers_key 'Windows NT x86' "$printer")" 'Dependent Files')"
     check "$name: default printer" "$printer,winspool,LPT2:" "$(wine_reg "$windows_key" Device)"
     folder="$drive_c/windows/system32/spool/drivers/w32x86"
     check "$name: staged files gone but the plug-in files" "TKTPLUG.dll TKTPLUG.ini " \
@@ -92,6 +97,8 @@ run_label_on_parallel() {
     check "$name: monitor registered" "almonNT.dll" \
         "$(basename "$(wine_reg 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Advanced Language Monitor' Driver | tr '\\' '/')")"
     check "$name: the printer's driver" "$printer" "$(wine_reg "$printers_key\\$printer" 'Printer Driver')"
+    check "$name: the driver names the monitor" "Advanced Language Monitor" \
+        "$(wine_reg "$(drivers_key 'Windows NT x86' "$printer")" Monitor)"
     end_program "$name" close
     check "$name: unpacked files removed" "" "$(unpacked_items)"
 }
@@ -104,6 +111,8 @@ run_receipt_refused_on_64bit() {
     install_with multisetup "Series R01" 2
     out=$(ui wait-box "Error prompt" 90000)
     check "$name: the box says why" "Error AddPrinter 87" "$(sed -n 's/^message-box-text = //p' <<<"$out")"
+    check "$name: the driver went to the x64 environment from C:\\Ticket\\x64" "TKR58A.GPD" \
+        "$(wine_reg "$(drivers_key 'Windows x64' 'Series R01')" 'Data File')"
     screenshot "$program-error-addprinter"
     ui answer "Error prompt" 1 5000 >/dev/null
     out=$(ui wait-enabled 1012 10000 text 1012)
