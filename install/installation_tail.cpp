@@ -72,7 +72,7 @@ void setDefaultPrinter(DialogContext& context, const std::string& printerName, c
     Result<Handle> key = registry.openKey(RegistryRoot::CurrentUser, windowsKey, RegistryAccess::SetValue);
     if (!key) return;
     const std::string device = printerName + ",winspool," + port;
-    if (registry.setValue(*key, defaultPrinterValue, regSz, device + '\0') != win_error::success)
+    if (registry.setValue(*key, defaultPrinterValue, regSz, stringValue(device)) != win_error::success)
         context.calls.appMessageBox(text::defaultPrinterNotSet, message_box::ok);
     registry.closeKey(*key);
 }

@@ -21,6 +21,12 @@ struct RegistryValue {
     std::string data;
 };
 
+// The bytes of a REG_SZ value: the text and its terminating NUL, which the registry wants
+// counted so that no reader runs past the value's end.
+inline std::string stringValue(const std::string& text) {
+    return text + '\0';
+}
+
 // RegOpenKeyExA, RegCreateKeyExA, RegEnumValueA, RegQueryValueExA, RegSetValueExA and RegCloseKey.
 class Registry {
 public:

@@ -21,11 +21,6 @@ OwnedKey owned(Registry& registry, Handle key) {
     return OwnedKey(key, [&registry](Handle h) { registry.closeKey(h); });
 }
 
-// A REG_SZ value with its terminating NUL counted, as the registry API requires.
-std::string registryText(const std::string& text) {
-    return text + '\0';
-}
-
 // Sets one text value in a key of the local machine that already exists.
 void setText(DialogContext& context, const std::string& key, const std::string& name, const std::string& text,
              const char* failure) {
@@ -33,7 +28,7 @@ void setText(DialogContext& context, const std::string& key, const std::string& 
     Result<Handle> opened = registry.openKey(RegistryRoot::LocalMachine, key, RegistryAccess::SetValue);
     if (!opened) return;
     OwnedKey closer = owned(registry, *opened);
-    if (registry.setValue(*opened, name, regSz, registryText(text)) != win_error::success)
+    if (registry.setValue(*opened, name, regSz, stringValue(text)) != win_error::success)
         context.calls.appMessageBox(failure, message_box::ok);
 }
 
