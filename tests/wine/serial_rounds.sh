@@ -157,13 +157,19 @@ registry_value() {  # registry_value <key> <name>
 }
 printer_port() { registry_value "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\$1" Port; }
 
-# install <tag>: starts multisetup, presses Install on the preselected port row and leaves it
-# running; sets printer (the driver list's first name) and install_pid.
+# install <tag> [<driver name>]: starts multisetup, chooses the driver (the list's first
+# name when none is given), presses Install on the preselected port row and leaves it
+# running; sets printer and install_pid.
 install() {
     (cd "$drive_c/suite/install" && timeout 300 "$loader" multisetup.exe >/dev/null 2>&1) &
     install_pid=$!
-    local shown
-    shown=$(ui wait-dialog 60000 wait-enabled 1012 90000 text 1001 listview 1004 click 1012)
+    local shown position chosen=()
+    if [ -n "${2:-}" ]; then
+        shown=$(ui wait-dialog 60000 wait-enabled 1012 90000 combo 1000)
+        position=$(sed -n 's/^combo-item 1000 = //p' <<<"$shown" | grep -n -x -F "$2" | head -n 1 | cut -d: -f1)
+        chosen=(choose 1000 $((${position:-1} - 1)) wait-text 1001 "$2" 10000)
+    fi
+    shown=$(ui wait-dialog 60000 wait-enabled 1012 90000 "${chosen[@]}" text 1001 listview 1004 click 1012)
     printer=$(value_of "text 1001" "$shown")
     echo "note - $1: installing \"$printer\" on port row $(value_of "listview-selected 1004" "$shown")"
 }
@@ -186,9 +192,9 @@ end_install() {
     timeout 20 tail --pid="$install_pid" -f /dev/null 2>/dev/null || kill "$install_pid" 2>/dev/null
 }
 
-serial_install_round() {  # serial_install_round <tag> <expected status> <expected port>
+serial_install_round() {  # serial_install_round <tag> <expected status> <expected port> [<driver name>]
     local answer status
-    install "$1"
+    install "$1" "${4:-}"
     answer=$(run 90 uidriver.exe --dialog "$prompt_caption" wait-dialog 60000 click 1030)
     if ! grep -q '^clicked 1030' <<<"$answer"; then
         echo "SKIP - install rounds: Install does not reach the serial search in this build (status: $(ui text 1011 | sed -n 's/^text 1011 = //p'))"
@@ -218,6 +224,10 @@ if serial_install_round "serial, printer on COM2" "The available printer port:  
     serial_install_round "serial again, with a printer on COM3:" "The available printer port:  COM2:" "COM2:"
     [ "$(printer_port "Beside on COM3")" == "COM3:" ] && echo "ok - serial: the printer on COM3: keeps its port" ||
         echo "FAIL - serial: the printer on COM3: is on $(printer_port "Beside on COM3")"
+    # A label printer asks with ESC ! ?.
+    serial_install_round "serial, label printer on COM2" "The available printer port:  COM2:" "COM2:" "Series L40"
+    grep -q '^1B 21 3F$' "$work/install-emu2.log" && echo "ok - serial: a label install sends 1B 21 3F (the emulator logged it)" ||
+        echo "FAIL - serial: a label install sends 1B 21 3F: the emulator logged $(tr '\n' '|' <"$work/install-emu2.log")"
     stop_emulators
     for n in 1 2 3; do "$emulator" "$work/emu$n" "$work/silent-emu$n.log" --silent & pids+=($!); done
     serial_install_round "serial, silent printer" "Cannot select a available port*The current printer port is COM1:,you can configure after finished" "COM1:"
