@@ -8,6 +8,10 @@
 
 namespace archiver {
 
+// Entries, folders and streams one archive may list: far beyond any driver package, and
+// small enough that the catalogue fits in a 32-bit process whatever the header claims.
+constexpr size_t kMaxItems = size_t{1} << 18;
+
 struct CoderInfo {
     uint64_t method = 0;  // method id bytes, big-endian, as in the archive
     unsigned method_size = 0;
