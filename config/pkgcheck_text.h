@@ -67,7 +67,7 @@ constexpr const char* installerListsNothing = "lists no printer for this model";
 
 // Files per model.
 constexpr const char* modelsMore = "\"{}\" and {} other models";
-constexpr const char* fileMissing = "is missing; {} needs it";
+constexpr const char* fileMissing = "is missing; needed by {}";
 constexpr const char* installerDriverFails =
     "fails to add the driver on this bitness (\"Failed to add the driver 2\")";
 constexpr const char* fileCaseDiffers = "is stored as {}; the tables spell it {}";
@@ -77,7 +77,7 @@ constexpr const char* fileUnneeded = "is needed by no printer DriverName.cfg off
 constexpr const char* installerUnpacksOnly = "unpacks it and removes it again";
 
 // Machine types.
-constexpr const char* wrongMachine = "is a {} PE file in an {} folder";
+constexpr const char* wrongMachine = "is a PE file for {}, in an {} folder";
 constexpr const char* notPeFile = "is not a PE file";
 constexpr const char* installerLoadFails = "registers it, and the spooler then fails to load it";
 constexpr const char* machineX86 = "32-bit x86";

@@ -49,6 +49,7 @@ std::string number(std::uint64_t value) { return std::to_string(value); }
 struct EntryView {
     std::string path;
     bool folder = false;
+    bool link = false;
     bool file() const { return !path.empty() && !folder; }
 };
 
@@ -100,13 +101,14 @@ std::vector<EntryView> checkPlaces(const ArchiveDatabase& db, Report& report) {
             view.path = safe;
             std::replace(view.path.begin(), view.path.end(), '/', '\\');
         }
+        view.link = storedAsLink(entry);
         views.push_back(view);
         if (view.path.empty()) continue;
         const std::string subject = subjectOf(view, entry);
         if (std::size_t longest = longestPart(view.path); longest > maxNameCharacters)
             report.add(Severity::Error, text::checkPlaces, subject, fill(text::nameTooLong, {number(longest)}),
                        text::installerUnpackFails);
-        if (storedAsLink(entry))
+        if (view.link)
             report.add(Severity::Error, text::checkPlaces, subject, text::storedAsLink, text::installerLinkAsFile);
         if (!keepsToPlaces(ArchiveEntry{view.path, view.folder}))
             report.add(Severity::Error, text::checkPlaces, subject, text::outsidePlaces, text::installerRefusesPackage);
@@ -211,7 +213,7 @@ public:
     TestedContents(const std::vector<EntryView>& views, std::optional<std::size_t> listEntry) : listEntry_(listEntry) {
         passed_.assign(views.size(), false);
         for (std::size_t i = 0; i < views.size(); ++i)
-            if (views[i].file() && isProgramFile(views[i].path) &&
+            if (views[i].file() && !views[i].link && isProgramFile(views[i].path) &&
                 (inBitnessFolder(views[i].path, "x86") || inBitnessFolder(views[i].path, "x64")))
                 probes_[i];
     }
@@ -298,11 +300,20 @@ std::optional<int> modelNamedBy(const DriverNameSection& section) {
     return named;
 }
 
+// Whether the installer's section-name buffer holds this section of the whole list whole.
+bool installerSees(const DriverNameListView& list, std::size_t position) {
+    return position < list.installer.size() && list.installer[position].name == list.whole[position].name;
+}
+
 void checkSectionPlaces(const DriverNameListView& list, Program program, Report& report) {
-    const std::vector<DriverNameSection>& sections = list.installer;
-    for (std::size_t position = 0; position < sections.size(); ++position) {
-        const DriverNameSection& section = sections[position];
+    for (std::size_t position = 0; position < list.whole.size(); ++position) {
+        const DriverNameSection& section = list.whole[position];
         const std::string subject = sectionSubject(position, section);
+        if (!installerSees(list, position)) {
+            report.add(Severity::Error, text::checkNameList, subject,
+                       fill(text::sectionBeyondBuffer, {number(sectionNamesBufferSize)}), text::installerNeverSees);
+            continue;
+        }
         if (position >= static_cast<std::size_t>(driverCount)) {
             if (!section.printerNames.empty())
                 report.add(Severity::Error, text::checkNameList, subject,
@@ -320,10 +331,7 @@ void checkSectionPlaces(const DriverNameListView& list, Program program, Report&
             report.add(Severity::Note, text::checkNameList, subject,
                        fill(text::modelNotOffered, {modelName(static_cast<int>(position))}), text::installerListsNothing);
     }
-    for (std::size_t position = sections.size(); position < list.whole.size(); ++position)
-        report.add(Severity::Error, text::checkNameList, sectionSubject(position, list.whole[position]),
-                   fill(text::sectionBeyondBuffer, {number(sectionNamesBufferSize)}), text::installerNeverSees);
-    for (int index = static_cast<int>(std::max(sections.size(), list.whole.size())); index < driverCount; ++index)
+    for (int index = static_cast<int>(list.whole.size()); index < driverCount; ++index)
         report.add(Severity::Note, text::checkNameList, "\"" + modelName(index) + "\"",
                    fill(text::modelNotInList, {modelName(index)}), text::installerListsNothing);
 }

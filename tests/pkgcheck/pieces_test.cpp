@@ -1,0 +1,52 @@
+// The machine of a PE file as its bytes stream past, in blocks of any size.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "pkgcheck/pe_machine.h"
+
+namespace setup::pkgcheck {
+namespace {
+
+std::string readAll(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::optional<std::uint16_t> machineOf(const std::string& bytes, std::size_t block) {
+    PeMachineProbe probe;
+    for (std::size_t at = 0; at < bytes.size(); at += block) {
+        std::size_t size = std::min(block, bytes.size() - at);
+        probe.feed(reinterpret_cast<const std::uint8_t*>(bytes.data() + at), size);
+    }
+    return probe.machine();
+}
+
+TEST(PeMachineProbe, ReadsTheMachineWhateverTheBlocks) {
+    const std::string dll32 = readAll(PKGCHECK_SAMPLE32);
+    const std::string dll64 = readAll(PKGCHECK_SAMPLE64);
+    if (dll32.empty() || dll64.empty()) GTEST_SKIP() << "needs the sample DLLs (mingw-w64)";
+    for (std::size_t block : {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{65536}}) {
+        EXPECT_EQ(machineOf(dll32, block), machineI386) << block;
+        EXPECT_EQ(machineOf(dll64, block), machineAmd64) << block;
+    }
+}
+
+TEST(PeMachineProbe, NotAPeFile) {
+    EXPECT_EQ(machineOf("plain text, long enough to hold a DOS header and more besides it....", 5), std::nullopt);
+    // A DOS header whose PE header lies beyond the end of the file.
+    std::string cut(64, '\0');
+    cut[0] = 'M', cut[1] = 'Z', cut[0x3C] = char(0x80);
+    EXPECT_EQ(machineOf(cut + std::string(0x40, '\0'), 16), std::nullopt);
+    // The PE header's signature must be whole.
+    std::string wrong = cut + std::string(0x40, '\0') + "PX\0\0\x4c\x01";
+    EXPECT_EQ(machineOf(wrong, 16), std::nullopt);
+    std::string right = cut + std::string(0x40, '\0') + std::string("PE\0\0\x4c\x01", 6);
+    EXPECT_EQ(machineOf(right, 16), machineI386);
+}
+
+}  // namespace
+}  // namespace setup::pkgcheck
