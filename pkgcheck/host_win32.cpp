@@ -56,7 +56,7 @@ private:
 DriverNameListView readDriverNameListBytes(const std::string& content) {
     ScratchFile scratch(content);
     if (scratch.path().empty()) return {};
-    Win32FileSystem files;
+    win32::Win32FileSystem files;
     return readDriverNameListView(files, scratch.path());
 }
 
