@@ -42,7 +42,7 @@ TEST(PeMachineProbe, NotAPeFile) {
     cut[0] = 'M', cut[1] = 'Z', cut[0x3C] = char(0x80);
     EXPECT_EQ(machineOf(cut + std::string(0x40, '\0'), 16), std::nullopt);
     // The PE header's signature must be whole.
-    std::string wrong = cut + std::string(0x40, '\0') + "PX\0\0\x4c\x01";
+    std::string wrong = cut + std::string(0x40, '\0') + std::string("PX\0\0\x4c\x01", 6);
     EXPECT_EQ(machineOf(wrong, 16), std::nullopt);
     std::string right = cut + std::string(0x40, '\0') + std::string("PE\0\0\x4c\x01", 6);
     EXPECT_EQ(machineOf(right, 16), machineI386);

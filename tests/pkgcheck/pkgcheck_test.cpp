@@ -271,7 +271,10 @@ TEST_F(PackageCheck, PrinterNamesTheInstallerRefusesOrMayHaveCut) {
 }
 
 TEST_F(PackageCheck, ANameInTwoSectionsIsAWarning) {
-    editList([](std::string list) { return replaced(list, "PrintName1=Series R09\r\n", "PrintName1=Series R08\r\n"); });
+    // Twice in one section is no second section.
+    editList([](std::string list) {
+        return replaced(list, "PrintName1=Series R09\r\n", "PrintName1=Series R08\r\nPrintName2=Series R08\r\n");
+    });
     expectFindings(check(pack()), 0,
                    {"warning [DriverName.cfg] \"Series R08\": is offered in sections 8 and 9; the installer installs "
                     "the driver of the last of them, \"Series R09\"."});
