@@ -44,6 +44,7 @@ constexpr const char* installerLinkAsFile = "writes the link's target as the tex
 // DriverName.cfg. Sections are numbered from 1, in file order.
 constexpr const char* sectionSubject = "section {} [{}]";
 constexpr const char* printerNameSubject = "{} PrintName{}";
+constexpr const char* quotedName = "\"{}\"";
 constexpr const char* nameListMissing = "the package has no DriverName.cfg";
 constexpr const char* nameListEmpty = "DriverName.cfg has no section";
 constexpr const char* installerEmptyList = "shows an empty driver list and installs nothing";

@@ -160,6 +160,7 @@ void checkCoders(const ArchiveDatabase& db, const std::vector<EntryView>& views,
     const std::vector<FolderUse> uses = folderUses(db, views);
     std::map<std::string, FolderUse> unsupported;
     std::vector<std::string> order;
+    std::set<std::string> encryption;
     for (std::size_t f = 0; f < db.streams.folders.size(); ++f) {
         const archiver::FolderInfo& folder = db.streams.folders[f];
         for (std::size_t c = 0; c < folder.coders.size(); ++c) {
@@ -167,6 +168,7 @@ void checkCoders(const ArchiveDatabase& db, const std::vector<EntryView>& views,
                 const std::string name = archiver::method_name(folder.coders[c].method);
                 auto [use, added] = unsupported.emplace(name, FolderUse{uses[f].firstEntry, 0});
                 if (added) order.push_back(name);
+                if (archiver::is_encryption(folder.coders[c].method)) encryption.insert(name);
                 use->second.entries += uses[f].entries;
                 continue;
             }
@@ -184,7 +186,7 @@ void checkCoders(const ArchiveDatabase& db, const std::vector<EntryView>& views,
     }
     for (const std::string& name : order) {
         const FolderUse& use = unsupported[name];
-        const bool encrypted = name.find("encryption") != std::string::npos;
+        const bool encrypted = encryption.count(name) > 0;
         report.add(Severity::Error, text::checkArchive, use.firstEntry,
                    fill(encrypted ? text::methodEncrypted : text::methodUnsupported, {name, number(use.entries)}),
                    text::installerRefusesPackage);
@@ -332,7 +334,7 @@ void checkSectionPlaces(const DriverNameListView& list, Program program, Report&
                        fill(text::modelNotOffered, {modelName(static_cast<int>(position))}), text::installerListsNothing);
     }
     for (int index = static_cast<int>(list.whole.size()); index < driverCount; ++index)
-        report.add(Severity::Note, text::checkNameList, "\"" + modelName(index) + "\"",
+        report.add(Severity::Note, text::checkNameList, fill(text::quotedName, {modelName(index)}),
                    fill(text::modelNotInList, {modelName(index)}), text::installerListsNothing);
 }
 
@@ -362,7 +364,7 @@ void checkPrinterNames(const std::vector<DriverNameSection>& sections, Report& r
         for (std::size_t i = 0; i + 1 < at.size(); ++i) earlier += (i ? ", " : "") + number(at[i] + 1);
         const std::size_t last = at.back();
         const std::string installs = last < static_cast<std::size_t>(driverCount) ? modelName(static_cast<int>(last)) : "";
-        report.add(Severity::Warning, text::checkNameList, "\"" + name + "\"",
+        report.add(Severity::Warning, text::checkNameList, fill(text::quotedName, {name}),
                    fill(text::printerNameTwice, {earlier, number(last + 1)}), fill(text::installerTakesLast, {installs}));
     }
 }
@@ -395,7 +397,7 @@ std::vector<Need> filesNeeded(const std::vector<DriverNameSection>& sections, Pr
 }
 
 std::string modelsText(const std::vector<std::string>& models) {
-    if (models.size() == 1) return "\"" + models.front() + "\"";
+    if (models.size() == 1) return fill(text::quotedName, {models.front()});
     return fill(text::modelsMore, {models.front(), number(models.size() - 1)});
 }
 

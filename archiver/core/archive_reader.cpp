@@ -512,6 +512,8 @@ ArchiveDatabase read_archive(ArchiveSource& source) {
     }
 }
 
+bool is_encryption(uint64_t id) { return (id >> 8) == 0x06F107 || (id >> 16) == 0x06F1; }
+
 std::string method_name(uint64_t id) {
     switch (id) {
     case 0x00: return "Copy";
@@ -534,7 +536,7 @@ std::string method_name(uint64_t id) {
     case 0x03030805: return "SPARC";
     default: break;
     }
-    if ((id >> 8) == 0x06F107 || (id >> 16) == 0x06F1) return "encryption";
+    if (is_encryption(id)) return "encryption";
     char buf[32];
     std::snprintf(buf, sizeof buf, "method 0x%llX", static_cast<unsigned long long>(id));
     return buf;

@@ -70,6 +70,9 @@ struct ArchiveDatabase {
 // Parses the whole catalogue. Raises ArchiveError for anything malformed or unsupported.
 ArchiveDatabase read_archive(ArchiveSource& source);
 
+// Whether a method id is one of 7-Zip's ciphers rather than a coder.
+bool is_encryption(uint64_t id);
+
 // Human-readable method name, e.g. "LZMA2", "PPMd", or "method 0x040108".
 std::string method_name(uint64_t id);
 

@@ -94,7 +94,7 @@ void check_folders_supported(const StreamsInfo& streams) {
         for (const auto& coder : folder.coders)
             if (!coder_supported(coder)) {
                 const std::string name = method_name(coder.method);
-                if (name.find("encryption") != std::string::npos)
+                if (is_encryption(coder.method))
                     fail(ErrorKind::Unsupported, "encrypted archives are not supported (" + name + ")");
                 fail(ErrorKind::Unsupported, "unsupported compression method: " + name);
             }
