@@ -9,9 +9,7 @@ namespace {
 std::vector<std::string> readPrinterNames(FileSystem& files, const std::string& listFile, const std::string& section) {
     std::vector<std::string> names;
     for (int k = 1; k <= maxPrinterNamesPerSection; ++k) {
-        std::string key = "PrintName";
-        key += std::to_string(k);
-        std::string name = files.profileString(listFile, section, key, printerNameBufferSize);
+        std::string name = files.profileString(listFile, section, printerNameKey(k), printerNameBufferSize);
         if (name.empty()) break;
         names.push_back(std::move(name));
     }
@@ -19,6 +17,10 @@ std::vector<std::string> readPrinterNames(FileSystem& files, const std::string& 
 }
 
 }  // namespace
+
+std::string printerNameKey(int k) {
+    return "PrintName" + std::to_string(k);
+}
 
 std::vector<DriverNameSection> readDriverNameList(FileSystem& files, const std::string& listFile,
                                                   std::uint32_t namesBufferSize) {

@@ -13,6 +13,9 @@ constexpr std::uint32_t sectionNamesBufferSize = 3000;
 constexpr std::uint32_t printerNameBufferSize = 128;
 constexpr int maxPrinterNamesPerSection = 50;
 
+// The key of a section's k-th printer name: "PrintName1", "PrintName2" ...
+std::string printerNameKey(int k);
+
 // One section of the printer-name list: its name (never shown; only its position counts)
 // and the printer names it offers.
 struct DriverNameSection {

@@ -20,6 +20,14 @@ namespace setup::pkgcheck {
 struct DriverNameListView {
     std::vector<DriverNameSection> installer;
     std::vector<DriverNameSection> whole;
+    // Printer names the installer never reads: behind a missing or empty key, or past the
+    // last key it reads.
+    struct UnreadName {
+        std::size_t section;  // position in `installer`
+        int key;              // the k of "PrintName<k>"
+        std::string name;
+    };
+    std::vector<UnreadName> unread;
 };
 
 // Reads DriverName.cfg's bytes through the system's profile functions, as the installer does.

@@ -280,6 +280,24 @@ TEST_F(PackageCheck, ANameInTwoSectionsIsAWarning) {
                     "the driver of the last of them, \"Series R09\"."});
 }
 
+TEST_F(PackageCheck, NamesTheInstallerNeverReads) {
+    editList([](std::string list) {
+        // R01 has PrintName1 and 2: a 4th behind the missing 3rd. R02 gets keys 2 to 52.
+        list = replaced(list, "PrintName2=Series R01 Kiosk\r\n", "PrintName2=Series R01 Kiosk\r\nPrintName4=Series R01 Wall\r\n");
+        std::string many;
+        for (int k = 2; k <= 52; ++k) many += "PrintName" + std::to_string(k) + "=R02 no " + std::to_string(k) + "\r\n";
+        return replaced(list, "PrintName1=Series R02\r\n", "PrintName1=Series R02\r\n" + many);
+    });
+    const std::string tail = "; the installer never offers it.";
+    expectFindings(check(pack()), 0,
+                   {"warning [DriverName.cfg] section 1 [Series R01] PrintName4: the printer name \"Series R01 Wall\" "
+                    "stands behind PrintName3, which is missing or empty" + tail,
+                    "warning [DriverName.cfg] section 2 [Series R02] PrintName51: the printer name \"R02 no 51\" stands "
+                    "past the 50 keys the installer reads" + tail,
+                    "warning [DriverName.cfg] section 2 [Series R02] PrintName52: the printer name \"R02 no 52\" stands "
+                    "past the 50 keys the installer reads" + tail});
+}
+
 TEST_F(PackageCheck, ASectionWithoutNamesIsAModelNotOffered) {
     editList([](std::string list) { return replaced(list, "PrintName1=Series R12\r\n", ""); });
     Outcome run = check(pack());
