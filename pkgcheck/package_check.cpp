@@ -30,6 +30,8 @@ namespace {
 // Enough for every section name a printer-name list could hold: what the installer's
 // smaller buffer leaves out shows against this one.
 constexpr std::uint32_t wholeListBufferSize = 1 << 16;
+// How far past the installer's last key a numbered key is still looked for.
+constexpr int lastKeyLookedFor = 2 * maxPrinterNamesPerSection;
 // NTFS and FAT take names of at most 255 UTF-16 characters.
 constexpr std::size_t maxNameCharacters = 255;
 constexpr std::uint32_t attributeReparsePoint = 0x400;
@@ -338,6 +340,19 @@ void checkSectionPlaces(const DriverNameListView& list, Program program, Report&
                    fill(text::modelNotInList, {modelName(index)}), text::installerListsNothing);
 }
 
+void checkUnreadNames(const DriverNameListView& list, Report& report) {
+    for (const DriverNameListView::UnreadName& unread : list.unread) {
+        const DriverNameSection& section = list.installer[unread.section];
+        const bool pastLimit = unread.key > maxPrinterNamesPerSection;
+        const std::string missing = printerNameKey(static_cast<int>(section.printerNames.size()) + 1);
+        report.add(Severity::Warning, text::checkNameList,
+                   fill(text::printerNameSubject, {sectionSubject(unread.section, section), number(unread.key)}),
+                   pastLimit ? fill(text::printerNamePastLimit, {unread.name, number(maxPrinterNamesPerSection)})
+                             : fill(text::printerNameBehindGap, {unread.name, missing}),
+                   text::installerNeverOffers);
+    }
+}
+
 void checkPrinterNames(const std::vector<DriverNameSection>& sections, Report& report) {
     std::map<std::string, std::vector<std::size_t>> positions;
     std::vector<std::string> order;
@@ -453,7 +468,18 @@ void checkMachines(const TestedContents& contents, const std::vector<EntryView>&
 }  // namespace
 
 DriverNameListView readDriverNameListView(FileSystem& files, const std::string& listFile) {
-    return {readDriverNameList(files, listFile), readDriverNameList(files, listFile, wholeListBufferSize)};
+    DriverNameListView view;
+    view.installer = readDriverNameList(files, listFile);
+    view.whole = readDriverNameList(files, listFile, wholeListBufferSize);
+    for (std::size_t position = 0; position < view.installer.size(); ++position) {
+        const DriverNameSection& section = view.installer[position];
+        // The key after the last one read is missing or empty, or past the installer's last.
+        for (int k = static_cast<int>(section.printerNames.size()) + 1; k <= lastKeyLookedFor; ++k) {
+            std::string name = files.profileString(listFile, section.name, printerNameKey(k), printerNameBufferSize);
+            if (!name.empty()) view.unread.push_back({position, k, std::move(name)});
+        }
+    }
+    return view;
 }
 
 Report checkPackage(archiver::ArchiveSource& source, const std::string& packageName, Program program,
@@ -497,6 +523,7 @@ Report checkPackage(archiver::ArchiveSource& source, const std::string& packageN
                        text::installerEmptyList);
         checkSectionPlaces(list, program, report);
         checkPrinterNames(sections, report);
+        checkUnreadNames(list, report);
     }
     // Without an offered printer every file would be unneeded: that says nothing more.
     if (!sections.empty()) checkModelFiles(sections, views, program, report);
