@@ -1,4 +1,5 @@
-// The machine of a PE file as its bytes stream past, in blocks of any size.
+// The machine of a PE file as its bytes stream past, in blocks of any size; the window an
+// LZMA coder of a package needs, against the 32-bit DLL's ceiling.
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 #include <iterator>
 #include <string>
 
+#include "archiver/core/folder_decoder.h"
+#include "archiver/core/lzma_decoder.h"
 #include "pkgcheck/pe_machine.h"
 
 namespace setup::pkgcheck {
@@ -46,6 +49,27 @@ TEST(PeMachineProbe, NotAPeFile) {
     EXPECT_EQ(machineOf(wrong, 16), std::nullopt);
     std::string right = cut + std::string(0x40, '\0') + std::string("PE\0\0\x4c\x01", 6);
     EXPECT_EQ(machineOf(right, 16), machineI386);
+}
+
+archiver::FolderInfo oneCoder(std::uint64_t method, std::vector<std::uint8_t> properties, std::uint64_t size) {
+    archiver::FolderInfo folder;
+    archiver::CoderInfo coder;
+    coder.method = method;
+    coder.properties = std::move(properties);
+    folder.coders.push_back(coder);
+    folder.unpack_sizes.push_back(size);
+    return folder;
+}
+
+TEST(CoderWindow, TheSmallerOfDictionaryAndDataAgainstThe32BitCeiling) {
+    constexpr std::uint64_t lzma2 = 0x21, lzma = 0x030101, copy = 0;
+    constexpr std::uint64_t gib = std::uint64_t{1} << 30;
+    // LZMA2 property 40: a 4 GiB dictionary; the data decides.
+    EXPECT_GT(archiver::coder_window_size(oneCoder(lzma2, {40}, gib), 0), archiver::kMaxWindowSize32);
+    EXPECT_LT(archiver::coder_window_size(oneCoder(lzma2, {40}, 700u << 20), 0), archiver::kMaxWindowSize32);
+    // LZMA with a 64 MiB dictionary over 1 GiB of data.
+    EXPECT_EQ(archiver::coder_window_size(oneCoder(lzma, {0x5D, 0, 0, 0, 4}, gib), 0), (64u << 20) + 16);
+    EXPECT_EQ(archiver::coder_window_size(oneCoder(copy, {}, gib), 0), 0u);
 }
 
 }  // namespace
