@@ -108,9 +108,6 @@ public:
     // GetOverlappedResult of the write, waiting for it.
     virtual Result<std::uint32_t> writeResult(Handle port) = 0;
 
-    // FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM) of an error
-    // in the neutral language; empty when the system has no text for it.
-    virtual std::string systemMessage(std::uint32_t error) = 0;
     // MessageBoxA without an owner window, on the calling thread.
     virtual void errorBox(const std::string& text, const std::string& caption, std::uint32_t style) = 0;
 };

@@ -259,7 +259,7 @@ void SerialLine::writePending(Opening& line) {
 // whole, however long the system's message is.
 void SerialLine::lineErrorBox(Opening& line, const char* operation, std::uint32_t error) {
     std::string text = std::string("WARNING:  ") + operation + " Failed with the following error: \n" +
-                       ports_.systemMessage(error) + "\nPort: " + std::to_string(line.portNumber) + "\n";
+                       system_.systemMessage(error) + "\nPort: " + std::to_string(line.portNumber) + "\n";
     ports_.errorBox(text, errorCaption, errorBoxStyle);
 }
 

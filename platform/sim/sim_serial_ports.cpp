@@ -23,11 +23,7 @@ std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-SimSerialPorts::SimSerialPorts() : clock_([this] { runClock(); }) {
-    systemTexts[win_error::fileNotFound] = "The system cannot find the file specified.\r\n";
-    systemTexts[win_error::accessDenied] = "Access is denied.\r\n";
-    systemTexts[io_error::badCommand] = "The device does not recognize the command.\r\n";
-}
+SimSerialPorts::SimSerialPorts() : clock_([this] { runClock(); }) {}
 
 SimSerialPorts::~SimSerialPorts() {
     {
@@ -362,12 +358,6 @@ Result<std::uint32_t> SimSerialPorts::writeResult(Handle handle) {
     std::lock_guard<std::mutex> lock(lock_);
     if (!port(handle)) return Result<std::uint32_t>::failure(win_error::invalidHandle);
     return std::uint32_t{0};
-}
-
-std::string SimSerialPorts::systemMessage(std::uint32_t error) {
-    std::lock_guard<std::mutex> lock(lock_);
-    auto found = systemTexts.find(error);
-    return found != systemTexts.end() ? found->second : std::string();
 }
 
 void SimSerialPorts::errorBox(const std::string& text, const std::string& caption, std::uint32_t style) {

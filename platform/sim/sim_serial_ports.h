@@ -68,8 +68,6 @@ public:
     // Wine's behaviour: a pending event wait ends by itself every millisecond or two with
     // an event word of 0.
     void endWaitsByThemselves(bool on);
-    // The system's text for an error code.
-    std::map<std::uint32_t, std::string> systemTexts;
 
     // Bytes waiting unread in the input queue of the open port of that name.
     std::size_t queued(const std::string& com) const;
@@ -103,7 +101,6 @@ public:
     Result<std::uint8_t> readResult(Handle port) override;
     Result<std::uint32_t> write(Handle port, const std::vector<std::uint8_t>& bytes) override;
     Result<std::uint32_t> writeResult(Handle port) override;
-    std::string systemMessage(std::uint32_t error) override;
     void errorBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
 
 private:

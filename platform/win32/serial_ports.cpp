@@ -184,16 +184,6 @@ Result<std::uint32_t> Win32SerialPorts::writeResult(Handle handle) {
     return static_cast<std::uint32_t>(written);
 }
 
-std::string Win32SerialPorts::systemMessage(std::uint32_t error) {
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error,
-                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
-                                  nullptr);
-    std::string message(text != nullptr ? text : "", length);
-    if (text != nullptr) LocalFree(text);
-    return message;
-}
-
 void Win32SerialPorts::errorBox(const std::string& text, const std::string& caption, std::uint32_t style) {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
 }

@@ -211,7 +211,7 @@ TEST_F(SerialLineTest, AFailedReadIsShownWholeAndStillNotified) {
     device.failReads = true;
     machine.serial.attach("COM2", device);
     const std::string longText = std::string(400, 'x') + "\xB6\xCB\xBF\xDA";
-    machine.serial.systemTexts[io_error::badCommand] = longText;
+    machine.systemTexts[io_error::badCommand] = longText;
     ASSERT_EQ(openAndMonitor(2, comm_event::rxChar), 1);
     machine.serial.arrive("COM2", bytes({0x41}));
     ASSERT_TRUE(waitForMessages(1));
