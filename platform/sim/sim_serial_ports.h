@@ -37,11 +37,17 @@ struct SimSerialDevice {
     unsigned readPendsMs = 0;
     // Every read of a queued byte fails with ERROR_BAD_COMMAND.
     bool failReads = false;
+    // Sends bytes without end at this rate (bytes a second; 11520 is 115200 baud) from the
+    // moment the port is opened, as a device stuck in a print loop does; 0: it does not.
+    unsigned streamBytesPerSecond = 0;
 
     // --- what happened ---
     std::vector<std::vector<std::uint8_t>> written;  // every write, in order
     std::vector<std::string> definitions;            // the line definition of every opening
     int opens = 0;
+    std::uint64_t bytesSent = 0;     // bytes it sent towards the program
+    std::uint64_t bytesRead = 0;     // ... that the program read
+    std::uint64_t bytesOverrun = 0;  // ... that found the input queue full and were lost
 };
 
 // One line-error box shown without an owner.
@@ -97,8 +103,8 @@ public:
     Result<CommStatus> clearError(Handle port) override;
     Result<std::uint32_t> waitEvent(Handle port) override;
     Result<std::uint32_t> eventWaitResult(Handle port) override;
-    Result<std::uint8_t> readByte(Handle port) override;
-    Result<std::uint8_t> readResult(Handle port) override;
+    Result<std::vector<std::uint8_t>> read(Handle port, std::uint32_t count) override;
+    Result<std::vector<std::uint8_t>> readResult(Handle port) override;
     Result<std::uint32_t> write(Handle port, const std::vector<std::uint8_t>& bytes) override;
     Result<std::uint32_t> writeResult(Handle port) override;
     void errorBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
@@ -111,6 +117,10 @@ private:
         std::uint32_t mask = 0;
         char eventCharacter = 0;
         std::deque<std::uint8_t> input;
+        std::size_t inputCapacity = readBlockSize;  // as SetupComm gave it
+        Clock::time_point streamStart;
+        std::uint64_t streamed = 0;
+        std::uint32_t pendingRead = 0;  // the count of the read that went pending
         bool flagCharacterSeen = false;
         bool waitPending = false;
         std::uint32_t waitEvents = 0;
@@ -127,6 +137,8 @@ private:
     std::uint32_t eventsToReport(Port& port);
     void endWait(Port& port, std::uint32_t events, std::uint32_t error);
     void runClock();
+    bool stream();
+    std::vector<std::uint8_t> take(Port& port, SimSerialDevice* device, std::uint32_t count);
 
     mutable std::mutex lock_;
     std::condition_variable changed_;

@@ -117,8 +117,8 @@ public:
     Result<CommStatus> clearError(Handle port) override;
     Result<std::uint32_t> waitEvent(Handle port) override;
     Result<std::uint32_t> eventWaitResult(Handle port) override;
-    Result<std::uint8_t> readByte(Handle port) override;
-    Result<std::uint8_t> readResult(Handle port) override;
+    Result<std::vector<std::uint8_t>> read(Handle port, std::uint32_t count) override;
+    Result<std::vector<std::uint8_t>> readResult(Handle port) override;
     Result<std::uint32_t> write(Handle port, const std::vector<std::uint8_t>& bytes) override;
     Result<std::uint32_t> writeResult(Handle port) override;
     void errorBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
