@@ -6,7 +6,7 @@
 namespace setup {
 
 namespace {
-constexpr std::uint32_t queueSize = 2048;
+constexpr std::uint32_t queueSize = readBlockSize;  // each of the driver's two queues
 constexpr std::uint32_t timeoutMs = 1000;
 constexpr char eventCharacter = 'q';
 constexpr const char* errorCaption = "Application Error";
