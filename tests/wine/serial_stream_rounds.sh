@@ -8,9 +8,13 @@ stream_rate=11520
 
 # The serial line alone: closing, bytes read and CPU while COM2's printer keeps sending.
 stream_line_rounds() {
+    local output
     "$emulator" "$work/emu2" "$work/stream-line-emu2.log" --stream "$stream_rate" &
     pids+=($!)
-    run 120 serial_check.exe stream 2 3 3
+    output=$(run 120 serial_check.exe stream 2 3 3)
+    echo "$output"
+    grep -q '^figure - close with the printer sending' <<<"$output" ||
+        echo "FAIL - serial: the rounds with a printer sending without end did not end in 120 s (a close that hangs)"
     stop_emulators
 }
 
