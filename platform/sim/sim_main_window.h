@@ -51,10 +51,10 @@ struct PortDialogStep {
     PortDialogCommand command = PortDialogCommand::Ok;
     std::function<void()> happening;
 
-    static PortDialogStep select(int row) { return {SelectRow, row}; }
-    static PortDialogStep selectNone() { return {SelectNone}; }
-    static PortDialogStep press(PortDialogCommand command) { return {Press, -1, command}; }
-    static PortDialogStep closeBox() { return {CloseBox}; }
+    static PortDialogStep select(int row) { return {SelectRow, row, PortDialogCommand::Ok, {}}; }
+    static PortDialogStep selectNone() { return {SelectNone, -1, PortDialogCommand::Ok, {}}; }
+    static PortDialogStep press(PortDialogCommand command) { return {Press, -1, command, {}}; }
+    static PortDialogStep closeBox() { return {CloseBox, -1, PortDialogCommand::Ok, {}}; }
     static PortDialogStep meanwhile(std::function<void()> happening) {
         return {Meanwhile, -1, PortDialogCommand::Ok, std::move(happening)};
     }

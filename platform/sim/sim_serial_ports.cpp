@@ -172,7 +172,6 @@ Result<Handle> SimSerialPorts::openPort(const std::string& deviceName, Handle li
     auto open = std::make_shared<Port>();
     open->com = com;
     open->lineEvent = lineEvent;
-    open->streamStart = Clock::now();
     Handle handle = nextHandle_++;
     ports_[handle] = open;
     return handle;
@@ -359,6 +358,7 @@ Result<std::uint32_t> SimSerialPorts::write(Handle handle, const std::vector<std
     SimSerialDevice* device = deviceOf(*open);
     if (device) {
         device->written.push_back(bytes);
+        if (!open->streamStart) open->streamStart = Clock::now();
         if (device->vanishAfterWrite) {
             open->vanished = true;
             if (open->waitPending) endWait(*open, 0, io_error::badCommand);
@@ -391,9 +391,9 @@ bool SimSerialPorts::stream() {
     bool streaming = false;
     for (auto& [handle, open] : ports_) {
         SimSerialDevice* device = deviceOf(*open);
-        if (!device || device->streamBytesPerSecond == 0 || open->vanished) continue;
+        if (!device || device->streamBytesPerSecond == 0 || open->vanished || !open->streamStart) continue;
         streaming = true;
-        auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - open->streamStart);
+        auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - *open->streamStart);
         std::uint64_t owed = static_cast<std::uint64_t>(elapsed.count()) * device->streamBytesPerSecond / 1000000;
         if (owed <= open->streamed) continue;
         std::vector<std::uint8_t> bytes(owed - open->streamed);

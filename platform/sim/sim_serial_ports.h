@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,7 +39,8 @@ struct SimSerialDevice {
     // Every read of a queued byte fails with ERROR_BAD_COMMAND.
     bool failReads = false;
     // Sends bytes without end at this rate (bytes a second; 11520 is 115200 baud) from the
-    // moment the port is opened, as a device stuck in a print loop does; 0: it does not.
+    // first write that reaches it, as a printer that answers and then keeps sending (a
+    // print loop) does; 0: it does not.
     unsigned streamBytesPerSecond = 0;
 
     // --- what happened ---
@@ -118,7 +120,7 @@ private:
         char eventCharacter = 0;
         std::deque<std::uint8_t> input;
         std::size_t inputCapacity = readBlockSize;  // as SetupComm gave it
-        Clock::time_point streamStart;
+        std::optional<Clock::time_point> streamStart;  // the first write, for a streaming device
         std::uint64_t streamed = 0;
         std::uint32_t pendingRead = 0;  // the count of the read that went pending
         bool flagCharacterSeen = false;
