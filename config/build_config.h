@@ -62,6 +62,13 @@ constexpr const char* noPrinterBecause = "No printer is chosen.\r\n\r\n%s";
 constexpr const char* noDriverForPrinter = "The printer \"%s\" has no driver in this package (driver index %d).";
 // Shown when a service does not reach a state in time: service name, state, seconds.
 constexpr const char* serviceTimedOut = "The service %s did not reach the state %s within %d seconds.";
+// Shown when the service manager refuses a request: service name, "started" or "stopped",
+// the system's text for the error with its number.
+constexpr const char* serviceRefused = "The service %s could not be %s.\r\n\r\n%s";
+// A port the user chose in a port dialog that the refreshed port list no longer holds.
+constexpr const char* portGone = "The port %s is no longer available.\r\n\r\nPlease press Install and choose a port again.";
+// The spooler's port monitor could not add a TCP/IP port: the system's text with its number.
+constexpr const char* tcpIpPortNotAdded = "The TCP/IP port could not be added.\r\n\r\n%s";
 
 // Driver installation. "\xA3\xBA" is the full-width colon of code page 936.
 constexpr const char* addingPrinterDriver = "Adding printer drive ";
@@ -87,6 +94,9 @@ constexpr const char* defaultPrinterNotSet = "Error\xA3\xBA" "Failed to set regi
 constexpr const char* setDefaultHead = "Set the printer ";
 constexpr const char* setDefaultTail = " to default printer";
 constexpr const char* installationCompleted = "The installation is completed.";
+// The status when the print spooler could not be started for a registration.
+constexpr const char* installationStoppedNoSpooler =
+    "The installation is stopped: the print spooler is not running.";
 // Said instead of installing when a path or a name would not be what the spooler gets.
 constexpr const char* pathTooLong =
     "The path\r\n%s\r\nis longer than the installer can pass to the spooler (at most %d characters).\r\n"

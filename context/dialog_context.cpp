@@ -20,4 +20,10 @@ const std::vector<std::string>* PortLists::ofKind(int portKind) const {
     }
 }
 
+std::string systemErrorText(System& system, std::uint32_t error) {
+    std::string text = system.systemMessage(error);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return (text.empty() ? "" : text + " ") + "(error " + std::to_string(error) + ")";
+}
+
 }  // namespace setup

@@ -100,6 +100,10 @@ public:
     virtual bool closing() const = 0;
 };
 
+// How a failed system call is told to the user: the system's text for the error, without
+// its closing line break, and the error number ("Access is denied. (error 5)").
+std::string systemErrorText(System& system, std::uint32_t error);
+
 // Everything an operation of the main dialog needs. The window gives the controls, the
 // message boxes the dialog owns and the modal port dialogs.
 struct DialogContext {

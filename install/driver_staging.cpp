@@ -4,6 +4,7 @@
 
 #include "install/printer_name_rule.h"
 #include "probe/os_probe.h"
+#include "probe/service_control.h"
 
 namespace setup {
 
@@ -97,6 +98,14 @@ void driverNotAdded(DialogContext& context, const DriverFailureBox& box, std::ui
         return;
     }
     context.calls.closeConfirmed();
+}
+
+bool spoolerReady(DialogContext& context, int serviceMode) {
+    if (controlService(context, spoolerService, serviceMode)) return true;
+    context.window.setProgress(0);
+    context.calls.statusStep(text::installationStoppedNoSpooler);
+    context.window.enableInstall(true);
+    return false;
 }
 
 std::uint32_t driverVersion(DialogContext& context) {

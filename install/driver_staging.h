@@ -70,6 +70,11 @@ struct DriverFailureBox {
 // ends the dialog as confirmed.
 void driverNotAdded(DialogContext& context, const DriverFailureBox& box, std::uint32_t error);
 
+// Brings the spooler to the state the next registration needs (service control mode).
+// When it cannot get there the reason has been said: the installation stops with nothing
+// more registered, the status says so and Install is usable again.
+bool spoolerReady(DialogContext& context, int serviceMode);
+
 // Driver record version: 2 for Windows NT 4.0 and older, 3 otherwise.
 std::uint32_t driverVersion(DialogContext& context);
 

@@ -38,8 +38,8 @@ std::string labelDependentFiles(const LabelModel& model) {
 bool addLanguageMonitor(DialogContext& context, const std::string& environment, const std::string& dllPath) {
     Spooler& spooler = context.platform.spooler;
     const std::string name(labelMonitorName);
-    controlService(context, spoolerService, serviceStartIfStopped);
-    if (spooler.deleteMonitor(environment, name).ok) controlService(context, spoolerService, serviceRestart);
+    if (!spoolerReady(context, serviceStartIfStopped)) return false;
+    if (spooler.deleteMonitor(environment, name).ok && !spoolerReady(context, serviceRestart)) return false;
     SpoolerCall added = spooler.addMonitor(MonitorRecord{name, environment, dllPath});
     if (!added.ok && added.error != spooler_error::printMonitorAlreadyInstalled) {
         context.calls.appMessageBox(text::monitorNotAdded, message_box::ok);

@@ -64,7 +64,7 @@ void DriverEngines::installReceipt(DialogContext& context) {
     staging.copyAll();
     window.setProgress(10);
     context.calls.statusStep(text::addingPrinterDriver + driver.name);
-    controlService(context, spoolerService, serviceStartIfStopped);
+    if (!spoolerReady(context, serviceStartIfStopped)) return;
     SpoolerCall added = context.platform.spooler.addPrinterDriverEx(driver, apdCopyNewFiles);
     if (!added.ok) return driverNotAdded(context, {context.config.receiptDriverNotAdded, true}, added.error);
 

@@ -20,7 +20,11 @@ constexpr std::uint32_t notSupported = 50;
 constexpr std::uint32_t adapterHardwareError = 57;
 constexpr std::uint32_t moreData = 234;
 constexpr std::uint32_t noMoreItems = 259;
+constexpr std::uint32_t serviceRequestTimeout = 1053;
+constexpr std::uint32_t serviceAlreadyRunning = 1056;
+constexpr std::uint32_t serviceDisabled = 1058;
 constexpr std::uint32_t serviceDoesNotExist = 1060;
+constexpr std::uint32_t serviceNotActive = 1062;
 }  // namespace win_error
 
 // A value, or the error code the system call failed with.

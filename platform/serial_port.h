@@ -22,6 +22,9 @@ constexpr std::uint32_t ring = 0x0100;
 // No time limit (INFINITE).
 constexpr std::uint32_t waitForever = 0xFFFFFFFF;
 
+// The most one read takes: the driver's input queue as the line sets it up.
+constexpr std::uint32_t readBlockSize = 2048;
+
 // PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR.
 constexpr std::uint32_t purgeAll = 0x0F;
 
@@ -99,18 +102,17 @@ public:
     virtual Result<std::uint32_t> waitEvent(Handle port) = 0;
     // GetOverlappedResult of the event wait without waiting: the event word it ended with.
     virtual Result<std::uint32_t> eventWaitResult(Handle port) = 0;
-    // ReadFile of one byte on the read record: the byte, io_error::pending, or the error.
-    virtual Result<std::uint8_t> readByte(Handle port) = 0;
-    // GetOverlappedResult of the read, waiting for it: the byte (0 when none came in time).
-    virtual Result<std::uint8_t> readResult(Handle port) = 0;
+    // ReadFile of count bytes (at most readBlockSize) on the read record: the bytes, or
+    // io_error::pending, or the error.
+    virtual Result<std::vector<std::uint8_t>> read(Handle port, std::uint32_t count) = 0;
+    // GetOverlappedResult of the read, waiting for it: the bytes it brought (none when
+    // nothing came in time).
+    virtual Result<std::vector<std::uint8_t>> readResult(Handle port) = 0;
     // WriteFile on the write record: the bytes written, io_error::pending, or the error.
     virtual Result<std::uint32_t> write(Handle port, const std::vector<std::uint8_t>& bytes) = 0;
     // GetOverlappedResult of the write, waiting for it.
     virtual Result<std::uint32_t> writeResult(Handle port) = 0;
 
-    // FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM) of an error
-    // in the neutral language; empty when the system has no text for it.
-    virtual std::string systemMessage(std::uint32_t error) = 0;
     // MessageBoxA without an owner window, on the calling thread.
     virtual void errorBox(const std::string& text, const std::string& caption, std::uint32_t style) = 0;
 };

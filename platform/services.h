@@ -27,8 +27,10 @@ public:
     virtual Result<Handle> openManager() = 0;
     virtual Result<Handle> openService(Handle manager, const std::string& name) = 0;
     virtual Result<ServiceState> queryStatus(Handle service) = 0;
-    virtual bool start(Handle service) = 0;
-    virtual bool stop(Handle service) = 0;
+    // StartServiceA and ControlService(SERVICE_CONTROL_STOP): win_error::success when the
+    // manager took the request, else the error it refused it with.
+    virtual std::uint32_t start(Handle service) = 0;
+    virtual std::uint32_t stop(Handle service) = 0;
     virtual void close(Handle handle) = 0;
 };
 

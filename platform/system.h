@@ -44,6 +44,10 @@ public:
     // does not export it or the call fails.
     virtual std::optional<bool> isWow64Process() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
+    // FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM) of an error
+    // in the neutral language, as the system has it (usually ending in a line break); empty
+    // when the system has no text for it.
+    virtual std::string systemMessage(std::uint32_t error) = 0;
     // The program's title: its file name without the extension.
     virtual std::string programTitle() = 0;
     // Enables a privilege on the process token: OpenProcessToken with TOKEN_ADJUST_PRIVILEGES |

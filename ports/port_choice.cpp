@@ -1,6 +1,7 @@
 #include "ports/port_choice.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
 #include "context/dialog_context.h"
@@ -15,14 +16,20 @@ namespace {
 // row's position need not be the port's position in the list (an LPT port with a TCP/IP
 // description is a row of the parallel dialog but not a parallel port), and a port the list
 // no longer holds cannot be used.
-std::optional<std::string> portOf(const PortAnswer& answer, const std::vector<std::string>& refreshed,
-                                  bool portAddedCounts) {
+// A row whose port is gone is said, so that the user knows why nothing was installed.
+std::optional<std::string> portOf(DialogContext& context, const PortAnswer& answer,
+                                  const std::vector<std::string>& refreshed, bool portAddedCounts) {
     if (answer.code == ResultPortAdded) {
         if (!portAddedCounts || refreshed.empty()) return std::nullopt;
         return refreshed.front();
     }
     if (answer.code < ResultRowBase || answer.code == ResultNone) return std::nullopt;
-    if (std::find(refreshed.begin(), refreshed.end(), answer.port) == refreshed.end()) return std::nullopt;
+    if (std::find(refreshed.begin(), refreshed.end(), answer.port) == refreshed.end()) {
+        char message[512];
+        std::snprintf(message, sizeof message, text::portGone, answer.port.c_str());
+        context.calls.appMessageBox(message, message_box::ok | message_box::iconWarning);
+        return std::nullopt;
+    }
     return answer.port;
 }
 
@@ -32,8 +39,8 @@ bool choosePortBeforeInstall(DialogContext& context) {
     InstallValues& values = context.values;
     std::optional<std::string> port;
     switch (values.portKind.value_or(-1)) {
-        case portKindTcpIp: port = portOf(checkTcpIpPort(context), values.ports.tcpIp, true); break;
-        case portKindParallel: port = portOf(checkParallelPort(context), values.ports.parallel, false); break;
+        case portKindTcpIp: port = portOf(context, checkTcpIpPort(context), values.ports.tcpIp, true); break;
+        case portKindParallel: port = portOf(context, checkParallelPort(context), values.ports.parallel, false); break;
         default: return true;
     }
     if (!port) {

@@ -6,14 +6,17 @@
 namespace setup {
 
 namespace {
-constexpr std::uint32_t queueSize = 2048;
+constexpr std::uint32_t queueSize = readBlockSize;  // each of the driver's two queues
 constexpr std::uint32_t timeoutMs = 1000;
 constexpr char eventCharacter = 'q';
 constexpr const char* errorCaption = "Application Error";
-// After an event wait that ended without an event, the next one starts this much later
-// (unless the line is closed or written meanwhile): Wine ends pending waits by itself every
-// millisecond or two, and a byte that comes in meanwhile ends the next wait at once.
-constexpr std::uint32_t emptyWaitPauseMs = 10;
+// After an event wait that ended without an event, or one whose bytes were read, the next
+// one starts this much later (unless the line is closed or written meanwhile). Wine ends
+// pending waits by itself every millisecond or two, and a device that keeps sending ends
+// every wait at once: without the pause either keeps a core busy. A byte that comes in
+// meanwhile ends the next wait at once; at 115200 baud 10 ms bring about 115 bytes, far
+// below the 2048-byte input queue.
+constexpr std::uint32_t waitPauseMs = 10;
 constexpr std::uint32_t errorBoxStyle = 0x10;  // MB_ICONSTOP | MB_OK
 
 // The notifications a line event brings, in the order they are sent after the receive
@@ -47,6 +50,10 @@ struct SerialLine::Opening {
     std::vector<std::uint8_t> writeBuffer;
     std::size_t bytesToWrite = 1;
     std::atomic<int> monitorAlive{0};
+    // Whether the next byte read is the answer the owner waits for: true from the opening
+    // and again after every write; only the monitor thread touches it.
+    bool answerAwaited = true;
+    std::atomic<std::uint64_t> bytesRead{0};
 };
 
 SerialLine::SerialLine(SerialPorts& ports, System& system) : ports_(ports), system_(system) {}
@@ -101,6 +108,10 @@ void SerialLine::Write(const std::uint8_t* data, int length) {
     ports_.setEvent(opening_->writeEvent);
 }
 
+std::uint64_t SerialLine::bytesRead() const {
+    return opening_ ? opening_->bytesRead.load() : 0;
+}
+
 bool SerialLine::hasPort() const {
     if (!opening_) return false;
     std::lock_guard<std::mutex> lock(opening_->lock);
@@ -140,17 +151,20 @@ void SerialLine::monitor(std::shared_ptr<Opening> opening) {
     const std::vector<Handle> waitList{line.shutdownEvent, line.lineEvent, line.writeEvent};
     const std::vector<Handle> writeOrShutdown{line.shutdownEvent, line.writeEvent};
     bool waitPending = false;
-    bool endedEmpty = false;
+    bool pauseBeforeWait = false;
     // The events of a wait that completed at once, handled like those of a pending one.
     std::uint32_t completedAtOnce = 0;
     for (;;) {
-        if (endedEmpty) ports_.waitAny(writeOrShutdown, emptyWaitPauseMs);
-        endedEmpty = false;
+        if (pauseBeforeWait) ports_.waitAny(writeOrShutdown, waitPauseMs);
+        pauseBeforeWait = false;
         // A write request leaves the event wait pending: it is not started a second time.
         if (!waitPending) {
             Result<std::uint32_t> started = ports_.waitEvent(line.port);
             if (started) {
-                if (!bytesQueued(line)) continue;
+                if (!bytesQueued(line)) {
+                    pauseBeforeWait = true;
+                    continue;
+                }
                 completedAtOnce = *started != 0 ? *started : comm_event::rxChar;
                 ports_.setEvent(line.lineEvent);
             } else {
@@ -177,10 +191,8 @@ void SerialLine::monitor(std::shared_ptr<Opening> opening) {
                 completedAtOnce = 0;
                 // A wait that ended without any event (Wine ends pending waits by itself
                 // every few milliseconds) is no line event: nothing to tell the owner.
-                if (events != 0)
-                    lineEvent(line);
-                else
-                    endedEmpty = true;
+                if (events != 0) lineEvent(line);
+                pauseBeforeWait = true;
                 break;
             }
             case writeRequestIndex: writePending(line); break;
@@ -189,14 +201,10 @@ void SerialLine::monitor(std::shared_ptr<Opening> opening) {
     }
 }
 
-bool SerialLine::queuedLocked(Opening& line) {
-    Result<CommStatus> status = ports_.clearError(line.port);
-    return status && status->inQueue > 0;
-}
-
 bool SerialLine::bytesQueued(Opening& line) {
     std::lock_guard<std::mutex> lock(line.lock);
-    return queuedLocked(line);
+    Result<CommStatus> status = ports_.clearError(line.port);
+    return status && status->inQueue > 0;
 }
 
 // Every line event runs the receive procedure and then sends a notification for every
@@ -209,31 +217,36 @@ void SerialLine::lineEvent(Opening& line) {
         if (watched & notification.event) line.owner->sendSerialMessage(notification.message, 0, line.portNumber);
 }
 
-// Reads the input queue one byte at a time; each byte goes to the owner as it is read.
+// Reads one block of what the input queue holds, then goes back to the wait, so that a
+// shutdown or a write request is seen between two blocks however long the device sends.
+// The first byte after an opening or a write is the answer and goes to the owner; what
+// follows it is read and dropped, so that a device that keeps sending costs the dialog
+// one message, not one per byte.
 void SerialLine::receive(Opening& line) {
-    for (;;) {
-        std::uint8_t byte = 0;
-        const char* failed = nullptr;
-        std::uint32_t error = 0;
-        {
-            std::lock_guard<std::mutex> lock(line.lock);
-            if (!queuedLocked(line)) return;
-            Result<std::uint8_t> read = ports_.readByte(line.port);
-            if (read) {
-                byte = *read;
-            } else if (read.error() == io_error::pending) {
-                Result<std::uint8_t> ended = ports_.readResult(line.port);
-                if (ended) byte = *ended;
-                else failed = "GetOverlappedResults() in ReadFile()", error = ended.error();
-            } else {
-                failed = "ReadFile()", error = read.error();
-            }
+    std::vector<std::uint8_t> block;
+    const char* failed = nullptr;
+    std::uint32_t error = 0;
+    {
+        std::lock_guard<std::mutex> lock(line.lock);
+        Result<CommStatus> status = ports_.clearError(line.port);
+        if (!status || status->inQueue == 0) return;
+        Result<std::vector<std::uint8_t>> read = ports_.read(line.port, std::min(status->inQueue, readBlockSize));
+        if (read) {
+            block = std::move(*read);
+        } else if (read.error() == io_error::pending) {
+            Result<std::vector<std::uint8_t>> ended = ports_.readResult(line.port);
+            if (ended) block = std::move(*ended);
+            else failed = "GetOverlappedResults() in ReadFile()", error = ended.error();
+        } else {
+            failed = "ReadFile()", error = read.error();
         }
-        if (failed) lineErrorBox(line, failed, error);
-        line.owner->sendSerialMessage(serial_message::byte, byte, line.portNumber);
-        // A read that failed leaves its byte queued: the next line event tries again, so
-        // that a shutdown is seen between two failures.
-        if (failed) return;
+    }
+    line.bytesRead += block.size();
+    // A failed read is said, and still counts as the port's answer: something is there.
+    if (failed) lineErrorBox(line, failed, error);
+    if ((failed || !block.empty()) && line.answerAwaited) {
+        line.answerAwaited = false;
+        line.owner->sendSerialMessage(serial_message::byte, block.empty() ? 0 : block.front(), line.portNumber);
     }
 }
 
@@ -245,6 +258,7 @@ void SerialLine::writePending(Opening& line) {
     {
         std::lock_guard<std::mutex> lock(line.lock);
         ports_.purge(line.port, purgeAll);
+        line.answerAwaited = true;
         std::vector<std::uint8_t> bytes(line.writeBuffer.begin(), line.writeBuffer.begin() + line.bytesToWrite);
         Result<std::uint32_t> written = ports_.write(line.port, bytes);
         if (!written && written.error() == io_error::pending)
@@ -259,7 +273,7 @@ void SerialLine::writePending(Opening& line) {
 // whole, however long the system's message is.
 void SerialLine::lineErrorBox(Opening& line, const char* operation, std::uint32_t error) {
     std::string text = std::string("WARNING:  ") + operation + " Failed with the following error: \n" +
-                       ports_.systemMessage(error) + "\nPort: " + std::to_string(line.portNumber) + "\n";
+                       system_.systemMessage(error) + "\nPort: " + std::to_string(line.portNumber) + "\n";
     ports_.errorBox(text, errorCaption, errorBoxStyle);
 }
 

@@ -22,8 +22,10 @@ constexpr std::uint32_t flagChar = 0x0408;     // WM_SERIAL_FLAGCHAR
 }  // namespace serial_message
 
 // The program's access to one serial port: opened for overlapped I/O, watched by a monitor
-// thread that waits at once for line events, write requests and the end, and that hands
-// every received byte to the owner window as one synchronous WM_SERIAL_BYTE.
+// thread that waits at once for line events, write requests and the end. It reads what
+// comes in by blocks and hands the first byte after the opening and after every write (the
+// device's answer) to the owner window as one synchronous WM_SERIAL_BYTE; the rest is read
+// and dropped.
 class SerialLine {
 public:
     SerialLine(SerialPorts& ports, System& system);
@@ -45,15 +47,16 @@ public:
     int Close();
     // Whether the line holds a port (open, or half-configured after a failed opening).
     bool hasPort() const;
+    // Bytes read from the port since the current opening (for the benchmarks).
+    std::uint64_t bytesRead() const;
 
 private:
     struct Opening;
     void endMonitor();
     void monitor(std::shared_ptr<Opening> opening);
     void lineEvent(Opening& opening);
-    // ClearCommError: whether the input queue holds a byte (the Locked one with the lock held).
+    // ClearCommError: whether the input queue holds a byte.
     bool bytesQueued(Opening& opening);
-    bool queuedLocked(Opening& opening);
     void receive(Opening& opening);
     void writePending(Opening& opening);
     void lineErrorBox(Opening& opening, const char* operation, std::uint32_t error);

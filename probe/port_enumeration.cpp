@@ -5,6 +5,10 @@
 
 namespace setup {
 
+bool isTcpIpDescription(const std::string& description) {
+    return description == tcpIpPortDescription || description == tcpIpPortDescriptionChinese;
+}
+
 namespace {
 
 bool beginsWith(const std::string& name, const char* text) {
@@ -24,13 +28,8 @@ int preferredPortKind(const PortCounts& counts) {
     return portKindUsb;
 }
 
-}  // namespace
-
-bool isTcpIpDescription(const std::string& description) {
-    return description == tcpIpPortDescription || description == tcpIpPortDescriptionChinese;
-}
-
-void enumeratePorts(DialogContext& context) {
+// Fills the lists; returns the likeliest port kind.
+int fillPortLists(DialogContext& context) {
     PortLists& ports = context.values.ports;
     ports.clear();
     readSerialPortList(context.platform.registry, ports.serial);
@@ -61,7 +60,18 @@ void enumeratePorts(DialogContext& context) {
         }
     }
     context.values.preferredPortKind = preferredPortKind(counts);
-    window.portListSelect(context.values.preferredPortKind);
+    return context.values.preferredPortKind;
+}
+
+}  // namespace
+
+void enumeratePorts(DialogContext& context) {
+    context.window.portListSelect(fillPortLists(context));
+    context.calls.refresh();
+}
+
+void refreshPortLists(DialogContext& context) {
+    fillPortLists(context);
     context.calls.refresh();
 }
 

@@ -18,7 +18,12 @@ constexpr const char* tcpIpPortDescriptionChinese =
 bool isTcpIpDescription(const std::string& description);
 
 // Rebuilds the dialog's port lists from the serial device map and the spooler, selects the
-// likeliest port kind in the port-type list and shows the members.
+// likeliest port kind in the port-type list and shows the members. For start-up: the user
+// has not chosen a kind yet.
 void enumeratePorts(DialogContext& context);
+
+// The same during an installation: the lists are rebuilt, but the port-type row stays the
+// one the user chose, so that the next Install press installs the kind the user picked.
+void refreshPortLists(DialogContext& context);
 
 }  // namespace setup

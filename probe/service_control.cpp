@@ -19,7 +19,7 @@ public:
     ServiceRun(DialogContext& context, const std::string& name)
         : context_(context), services_(context.platform.services), name_(name) {}
 
-    void run(int mode);
+    bool run(int mode);
 
 private:
     using Closer = std::function<void(Handle)>;
@@ -27,10 +27,11 @@ private:
 
     Closer closer() { return [this](Handle h) { services_.close(h); }; }
     void reportUnknown();
+    bool accepted(std::uint32_t error, std::uint32_t alreadyThere, const char* verb);
     bool waitFor(ServiceState wanted);
     std::optional<Owned> openSecond();
-    void start();
-    void restart();
+    bool start();
+    bool restart();
 
     DialogContext& context_;
     ServiceControl& services_;
@@ -38,10 +39,23 @@ private:
     Handle manager_ = 0;
     Handle service_ = 0;
     ServiceState state_ = ServiceState::Stopped;
+    bool statusUnknown_ = false;
 };
 
 void ServiceRun::reportUnknown() {
+    statusUnknown_ = true;
     context_.calls.appMessageBox(text::serviceStatusUnknown, message_box::ok | message_box::iconInformation);
+}
+
+// Whether the manager took a start or stop request. One it refused (a disabled service, one
+// that did not answer in time) will never bring the state: waiting for it would only freeze
+// the caller, so the reason is said at once. A service already in the wanted state counts
+// as taken.
+bool ServiceRun::accepted(std::uint32_t error, std::uint32_t alreadyThere, const char* verb) {
+    if (error == win_error::success || error == alreadyThere) return true;
+    context_.calls.appMessageBox(serviceRefusalMessage(context_.platform.system, name_, verb, error),
+                                 message_box::ok | message_box::iconError);
+    return false;
 }
 
 // Asks for the status until the service reports the wanted state. A service that is already
@@ -81,47 +95,55 @@ std::optional<ServiceRun::Owned> ServiceRun::openSecond() {
     return std::optional<Owned>(std::in_place, *second, closer());
 }
 
-void ServiceRun::start() {
+// A status that cannot be read says nothing against the service: the caller goes on.
+bool ServiceRun::start() {
     std::optional<Owned> second = openSecond();
-    if (!second) return;
-    services_.start(second->get());
-    waitFor(ServiceState::Running);
+    if (!second) return true;
+    if (!accepted(services_.start(second->get()), win_error::serviceAlreadyRunning, "started")) return false;
+    return waitFor(ServiceState::Running) || statusUnknown_;
 }
 
-void ServiceRun::restart() {
+bool ServiceRun::restart() {
     std::optional<Owned> second = openSecond();
-    if (!second) return;
-    services_.stop(second->get());
-    if (!waitFor(ServiceState::Stopped)) return;
-    services_.start(second->get());
-    waitFor(ServiceState::Running);
+    if (!second) return true;
+    if (!accepted(services_.stop(second->get()), win_error::serviceNotActive, "stopped")) return false;
+    if (!waitFor(ServiceState::Stopped)) return statusUnknown_;
+    if (!accepted(services_.start(second->get()), win_error::serviceAlreadyRunning, "started")) return false;
+    return waitFor(ServiceState::Running) || statusUnknown_;
 }
 
-void ServiceRun::run(int mode) {
+bool ServiceRun::run(int mode) {
     // Without administrator rights the manager or the service does not open; nothing can
     // be done with the service then.
     Result<Handle> manager = services_.openManager();
-    if (!manager) return reportUnknown();
+    if (!manager) return reportUnknown(), true;
     Owned managerHandle(*manager, closer());
     Result<Handle> service = services_.openService(*manager, name_);
-    if (!service) return reportUnknown();
+    if (!service) return reportUnknown(), true;
     Owned serviceHandle(*service, closer());
     Result<ServiceState> status = services_.queryStatus(*service);
-    if (!status) return reportUnknown();
+    if (!status) return reportUnknown(), true;
     manager_ = *manager;
     service_ = *service;
     state_ = *status;
 
-    if (state_ == ServiceState::Stopped)
-        start();
-    else if (mode != serviceStartIfStopped)
-        restart();
+    if (state_ == ServiceState::Stopped) return start();
+    if (mode != serviceStartIfStopped) return restart();
+    return true;
 }
 
 }  // namespace
 
-void controlService(DialogContext& context, const std::string& serviceName, int mode) {
-    ServiceRun(context, serviceName).run(mode);
+std::string serviceRefusalMessage(System& system, const std::string& serviceName, const char* verb,
+                                  std::uint32_t error) {
+    char message[1024];
+    std::snprintf(message, sizeof message, text::serviceRefused, serviceName.c_str(), verb,
+                  systemErrorText(system, error).c_str());
+    return message;
+}
+
+bool controlService(DialogContext& context, const std::string& serviceName, int mode) {
+    return ServiceRun(context, serviceName).run(mode);
 }
 
 }  // namespace setup

@@ -43,16 +43,21 @@ struct PortRow {
 };
 
 // What the user does in a port dialog: click a row or the list's empty area, press a button
-// or key, or the close box.
+// or key, or the close box; or what happens on the machine meanwhile (another program
+// deletes a port, an adapter is unplugged).
 struct PortDialogStep {
-    enum Kind { SelectRow, SelectNone, Press, CloseBox } kind = CloseBox;
+    enum Kind { SelectRow, SelectNone, Press, CloseBox, Meanwhile } kind = CloseBox;
     int row = -1;
     PortDialogCommand command = PortDialogCommand::Ok;
+    std::function<void()> happening;
 
-    static PortDialogStep select(int row) { return {SelectRow, row}; }
-    static PortDialogStep selectNone() { return {SelectNone}; }
-    static PortDialogStep press(PortDialogCommand command) { return {Press, -1, command}; }
-    static PortDialogStep closeBox() { return {CloseBox}; }
+    static PortDialogStep select(int row) { return {SelectRow, row, PortDialogCommand::Ok, {}}; }
+    static PortDialogStep selectNone() { return {SelectNone, -1, PortDialogCommand::Ok, {}}; }
+    static PortDialogStep press(PortDialogCommand command) { return {Press, -1, command, {}}; }
+    static PortDialogStep closeBox() { return {CloseBox, -1, PortDialogCommand::Ok, {}}; }
+    static PortDialogStep meanwhile(std::function<void()> happening) {
+        return {Meanwhile, -1, PortDialogCommand::Ok, std::move(happening)};
+    }
 };
 
 // A port dialog as the user saw it.

@@ -86,6 +86,7 @@ void take(const PortDialogStep& step, SimPortDialog& dialog, PortDialogEvents& e
         case PortDialogStep::SelectNone: return dialog.selectOnly(std::nullopt);
         case PortDialogStep::Press: return events.onCommand(dialog, step.command);
         case PortDialogStep::CloseBox: return events.onClose(dialog);
+        case PortDialogStep::Meanwhile: return step.happening();
     }
 }
 

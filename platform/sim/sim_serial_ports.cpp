@@ -1,5 +1,6 @@
 #include "platform/sim/sim_serial_ports.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace setup::sim {
@@ -23,11 +24,7 @@ std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-SimSerialPorts::SimSerialPorts() : clock_([this] { runClock(); }) {
-    systemTexts[win_error::fileNotFound] = "The system cannot find the file specified.\r\n";
-    systemTexts[win_error::accessDenied] = "Access is denied.\r\n";
-    systemTexts[io_error::badCommand] = "The device does not recognize the command.\r\n";
-}
+SimSerialPorts::SimSerialPorts() : clock_([this] { runClock(); }) {}
 
 SimSerialPorts::~SimSerialPorts() {
     {
@@ -192,10 +189,12 @@ void SimSerialPorts::closePort(Handle handle) {
     changed_.notify_all();
 }
 
-bool SimSerialPorts::setupComm(Handle handle, std::uint32_t, std::uint32_t) {
+bool SimSerialPorts::setupComm(Handle handle, std::uint32_t inQueue, std::uint32_t) {
     std::lock_guard<std::mutex> lock(lock_);
     Port* open = port(handle);
-    return open && !open->vanished;
+    if (!open || open->vanished) return false;
+    open->inputCapacity = inQueue;
+    return true;
 }
 
 bool SimSerialPorts::setTimeouts(Handle handle, const CommTimeouts&) {
@@ -266,7 +265,14 @@ void SimSerialPorts::endWait(Port& open, std::uint32_t events, std::uint32_t err
 
 void SimSerialPorts::deliver(Port& open, const std::vector<std::uint8_t>& bytes) {
     if (open.vanished) return;
+    SimSerialDevice* device = deviceOf(open);
     for (std::uint8_t byte : bytes) {
+        if (device) ++device->bytesSent;
+        // A full input queue loses what comes in (an overrun), as the driver's does.
+        if (open.input.size() >= open.inputCapacity) {
+            if (device) ++device->bytesOverrun;
+            continue;
+        }
         open.input.push_back(byte);
         if (static_cast<char>(byte) == open.eventCharacter) open.flagCharacterSeen = true;
     }
@@ -302,37 +308,45 @@ Result<std::uint32_t> SimSerialPorts::eventWaitResult(Handle handle) {
     return open->waitEvents;
 }
 
-Result<std::uint8_t> SimSerialPorts::readByte(Handle handle) {
-    std::lock_guard<std::mutex> lock(lock_);
-    Port* open = port(handle);
-    if (!open) return Result<std::uint8_t>::failure(win_error::invalidHandle);
-    if (open->vanished) return Result<std::uint8_t>::failure(io_error::badCommand);
-    SimSerialDevice* device = deviceOf(*open);
-    if (device && device->failReads) return Result<std::uint8_t>::failure(io_error::badCommand);
-    if (open->input.empty() || (device && device->readPendsMs > 0))
-        return Result<std::uint8_t>::failure(io_error::pending);
-    std::uint8_t byte = open->input.front();
-    open->input.pop_front();
-    return byte;
+std::vector<std::uint8_t> SimSerialPorts::take(Port& open, SimSerialDevice* device, std::uint32_t count) {
+    std::size_t taken = std::min<std::size_t>({count, readBlockSize, open.input.size()});
+    std::vector<std::uint8_t> bytes(open.input.begin(), open.input.begin() + static_cast<long>(taken));
+    open.input.erase(open.input.begin(), open.input.begin() + static_cast<long>(taken));
+    if (device) device->bytesRead += taken;
+    return bytes;
 }
 
-Result<std::uint8_t> SimSerialPorts::readResult(Handle handle) {
+Result<std::vector<std::uint8_t>> SimSerialPorts::read(Handle handle, std::uint32_t count) {
+    using Bytes = std::vector<std::uint8_t>;
+    std::lock_guard<std::mutex> lock(lock_);
+    Port* open = port(handle);
+    if (!open) return Result<Bytes>::failure(win_error::invalidHandle);
+    if (open->vanished) return Result<Bytes>::failure(io_error::badCommand);
+    SimSerialDevice* device = deviceOf(*open);
+    if (device && device->failReads) return Result<Bytes>::failure(io_error::badCommand);
+    open->pendingRead = count;
+    if (open->input.size() < count || (device && device->readPendsMs > 0))
+        return Result<Bytes>::failure(io_error::pending);
+    return take(*open, device, count);
+}
+
+Result<std::vector<std::uint8_t>> SimSerialPorts::readResult(Handle handle) {
+    using Bytes = std::vector<std::uint8_t>;
     std::unique_lock<std::mutex> lock(lock_);
     auto found = ports_.find(handle);
-    if (found == ports_.end()) return Result<std::uint8_t>::failure(win_error::invalidHandle);
+    if (found == ports_.end()) return Result<Bytes>::failure(win_error::invalidHandle);
     std::shared_ptr<Port> open = found->second;
     SimSerialDevice* device = deviceOf(*open);
     auto until = Clock::now() + (device && device->readPendsMs > 0 ? std::chrono::milliseconds(device->readPendsMs)
                                                                     : readTimeout);
     changed_.wait_until(lock, until, [&] {
-        return open->closed || open->vanished || (!open->input.empty() && !(device && device->readPendsMs > 0));
+        return open->closed || open->vanished ||
+               (open->input.size() >= open->pendingRead && !(device && device->readPendsMs > 0));
     });
-    if (open->closed) return Result<std::uint8_t>::failure(io_error::operationAborted);
-    if (open->vanished) return Result<std::uint8_t>::failure(io_error::badCommand);
-    if (open->input.empty()) return std::uint8_t{0};  // the read timed out without a byte
-    std::uint8_t byte = open->input.front();
-    open->input.pop_front();
-    return byte;
+    if (open->closed) return Result<Bytes>::failure(io_error::operationAborted);
+    if (open->vanished) return Result<Bytes>::failure(io_error::badCommand);
+    // A read that timed out brings what had come by then.
+    return take(*open, device, open->pendingRead);
 }
 
 Result<std::uint32_t> SimSerialPorts::write(Handle handle, const std::vector<std::uint8_t>& bytes) {
@@ -344,6 +358,7 @@ Result<std::uint32_t> SimSerialPorts::write(Handle handle, const std::vector<std
     SimSerialDevice* device = deviceOf(*open);
     if (device) {
         device->written.push_back(bytes);
+        if (!open->streamStart) open->streamStart = Clock::now();
         if (device->vanishAfterWrite) {
             open->vanished = true;
             if (open->waitPending) endWait(*open, 0, io_error::badCommand);
@@ -364,25 +379,39 @@ Result<std::uint32_t> SimSerialPorts::writeResult(Handle handle) {
     return std::uint32_t{0};
 }
 
-std::string SimSerialPorts::systemMessage(std::uint32_t error) {
-    std::lock_guard<std::mutex> lock(lock_);
-    auto found = systemTexts.find(error);
-    return found != systemTexts.end() ? found->second : std::string();
-}
-
 void SimSerialPorts::errorBox(const std::string& text, const std::string& caption, std::uint32_t style) {
     std::lock_guard<std::mutex> lock(lock_);
     record("MessageBox " + caption);
     errorBoxes_.push_back({text, caption, style});
 }
 
-// Delivers the devices' answers when they are due; in Wine's manner also ends pending
-// waits without an event every millisecond.
+// Streaming devices send what their rate owes since the port was opened. True while one is
+// streaming, so that the clock comes back a millisecond later.
+bool SimSerialPorts::stream() {
+    bool streaming = false;
+    for (auto& [handle, open] : ports_) {
+        SimSerialDevice* device = deviceOf(*open);
+        if (!device || device->streamBytesPerSecond == 0 || open->vanished || !open->streamStart) continue;
+        streaming = true;
+        auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - *open->streamStart);
+        std::uint64_t owed = static_cast<std::uint64_t>(elapsed.count()) * device->streamBytesPerSecond / 1000000;
+        if (owed <= open->streamed) continue;
+        std::vector<std::uint8_t> bytes(owed - open->streamed);
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>('A' + (open->streamed + i) % 26);
+        open->streamed = owed;
+        deliver(*open, bytes);
+    }
+    return streaming;
+}
+
+// Delivers the devices' answers when they are due and the streaming devices' bytes; in
+// Wine's manner also ends pending waits without an event every millisecond.
 void SimSerialPorts::runClock() {
     std::unique_lock<std::mutex> lock(lock_);
     while (!stopping_) {
         auto next = schedule_.empty() ? Clock::now() + std::chrono::milliseconds(50) : schedule_.begin()->first;
-        if (endWaitsByThemselves_) next = std::min(next, Clock::now() + std::chrono::milliseconds(1));
+        bool streaming = stream();
+        if (endWaitsByThemselves_ || streaming) next = std::min(next, Clock::now() + std::chrono::milliseconds(1));
         changed_.wait_until(lock, next);
         while (!schedule_.empty() && schedule_.begin()->first <= Clock::now()) {
             auto action = std::move(schedule_.begin()->second);

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,11 +38,18 @@ struct SimSerialDevice {
     unsigned readPendsMs = 0;
     // Every read of a queued byte fails with ERROR_BAD_COMMAND.
     bool failReads = false;
+    // Sends bytes without end at this rate (bytes a second; 11520 is 115200 baud) from the
+    // first write that reaches it, as a printer that answers and then keeps sending (a
+    // print loop) does; 0: it does not.
+    unsigned streamBytesPerSecond = 0;
 
     // --- what happened ---
     std::vector<std::vector<std::uint8_t>> written;  // every write, in order
     std::vector<std::string> definitions;            // the line definition of every opening
     int opens = 0;
+    std::uint64_t bytesSent = 0;     // bytes it sent towards the program
+    std::uint64_t bytesRead = 0;     // ... that the program read
+    std::uint64_t bytesOverrun = 0;  // ... that found the input queue full and were lost
 };
 
 // One line-error box shown without an owner.
@@ -68,8 +76,6 @@ public:
     // Wine's behaviour: a pending event wait ends by itself every millisecond or two with
     // an event word of 0.
     void endWaitsByThemselves(bool on);
-    // The system's text for an error code.
-    std::map<std::uint32_t, std::string> systemTexts;
 
     // Bytes waiting unread in the input queue of the open port of that name.
     std::size_t queued(const std::string& com) const;
@@ -99,11 +105,10 @@ public:
     Result<CommStatus> clearError(Handle port) override;
     Result<std::uint32_t> waitEvent(Handle port) override;
     Result<std::uint32_t> eventWaitResult(Handle port) override;
-    Result<std::uint8_t> readByte(Handle port) override;
-    Result<std::uint8_t> readResult(Handle port) override;
+    Result<std::vector<std::uint8_t>> read(Handle port, std::uint32_t count) override;
+    Result<std::vector<std::uint8_t>> readResult(Handle port) override;
     Result<std::uint32_t> write(Handle port, const std::vector<std::uint8_t>& bytes) override;
     Result<std::uint32_t> writeResult(Handle port) override;
-    std::string systemMessage(std::uint32_t error) override;
     void errorBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
 
 private:
@@ -114,6 +119,10 @@ private:
         std::uint32_t mask = 0;
         char eventCharacter = 0;
         std::deque<std::uint8_t> input;
+        std::size_t inputCapacity = readBlockSize;  // as SetupComm gave it
+        std::optional<Clock::time_point> streamStart;  // the first write, for a streaming device
+        std::uint64_t streamed = 0;
+        std::uint32_t pendingRead = 0;  // the count of the read that went pending
         bool flagCharacterSeen = false;
         bool waitPending = false;
         std::uint32_t waitEvents = 0;
@@ -130,6 +139,8 @@ private:
     std::uint32_t eventsToReport(Port& port);
     void endWait(Port& port, std::uint32_t events, std::uint32_t error);
     void runClock();
+    bool stream();
+    std::vector<std::uint8_t> take(Port& port, SimSerialDevice* device, std::uint32_t count);
 
     mutable std::mutex lock_;
     std::condition_variable changed_;

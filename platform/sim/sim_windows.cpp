@@ -118,6 +118,16 @@ SimWindows::SimWindows(fs::path hostRoot) : hostRoot_(std::move(hostRoot)) {
     fs::create_directories(hostRoot_ / "c" / "windows" / "syswow64");
     registry_[registryKeyName(RegistryRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows")];
     services["Spooler"] = SimService{ServiceState::Running};
+    systemTexts = {
+        {win_error::fileNotFound, "The system cannot find the file specified.\r\n"},
+        {win_error::accessDenied, "Access is denied.\r\n"},
+        {io_error::badCommand, "The device does not recognize the command.\r\n"},
+        {win_error::notSupported, "The request is not supported.\r\n"},
+        {win_error::serviceRequestTimeout, "The service did not respond to the start or control request in a "
+                                           "timely fashion.\r\n"},
+        {win_error::serviceDisabled, "The service cannot be started, either because it is disabled or because it "
+                                     "has no enabled devices associated with it.\r\n"},
+    };
 }
 
 void SimWindows::record(const std::string& entry) {
@@ -192,30 +202,32 @@ Result<ServiceState> SimWindows::queryStatus(Handle service) {
     return s.state;
 }
 
-bool SimWindows::start(Handle service) {
+std::uint32_t SimWindows::start(Handle service) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("StartService");
     const OpenObject* open = object(service, OpenObject::Service);
-    if (!open) return false;
+    if (!open) return win_error::invalidHandle;
     SimService& s = services[open->name];
-    if (s.state != ServiceState::Stopped) return false;
+    if (s.state != ServiceState::Stopped) return win_error::serviceAlreadyRunning;
+    if (s.startRefusal != 0) return s.startRefusal;
     s.state = ServiceState::StartPending;
     if (s.canStart && s.queriesToStart <= 0) {
         s.state = ServiceState::Running;
         if (open->name == "Spooler") spoolerStarted();
     }
-    return true;
+    return win_error::success;
 }
 
-bool SimWindows::stop(Handle service) {
+std::uint32_t SimWindows::stop(Handle service) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("ControlService Stop");
     const OpenObject* open = object(service, OpenObject::Service);
-    if (!open) return false;
+    if (!open) return win_error::invalidHandle;
     SimService& s = services[open->name];
-    if (s.state != ServiceState::Running) return false;
+    if (s.state != ServiceState::Running) return win_error::serviceNotActive;
+    if (s.stopRefusal != 0) return s.stopRefusal;
     s.state = s.queriesToStop > 0 ? ServiceState::StopPending : ServiceState::Stopped;
-    return true;
+    return win_error::success;
 }
 
 void SimWindows::close(Handle handle) {
@@ -507,6 +519,12 @@ void SimWindows::sleep(std::uint32_t milliseconds) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     sleptMs_ += milliseconds;
     record("Sleep " + std::to_string(milliseconds));
+}
+
+std::string SimWindows::systemMessage(std::uint32_t error) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    auto found = systemTexts.find(error);
+    return found != systemTexts.end() ? found->second : std::string();
 }
 
 std::string SimWindows::programTitle() {

@@ -22,6 +22,10 @@ struct SimService {
     int queriesToStart = 0;   // status queries that still say "start pending" after a start
     int queriesToStop = 0;    // ... "stop pending" after a stop
     bool canStart = true;     // false: a start leaves it stopped (stuck in start pending)
+    // The error the manager refuses a start or a stop with (1058 for a disabled service,
+    // 1053 for one that did not answer in time); 0: it takes the request.
+    std::uint32_t startRefusal = 0;
+    std::uint32_t stopRefusal = 0;
 };
 
 // How the simulated archiver DLL behaves.
@@ -41,6 +45,8 @@ public:
     std::map<std::string, SimService> services;  // by name as registered
     bool administrator = true;                   // false: the service manager does not open
     bool serviceQueryFails = false;
+    // The system's text for an error code (FormatMessageA), by code.
+    std::map<std::uint32_t, std::string> systemTexts;
 
     std::vector<PortInfo> ports;
     bool enumPortsFails = false;
@@ -131,8 +137,8 @@ public:
     Result<Handle> openManager() override;
     Result<Handle> openService(Handle manager, const std::string& name) override;
     Result<ServiceState> queryStatus(Handle service) override;
-    bool start(Handle service) override;
-    bool stop(Handle service) override;
+    std::uint32_t start(Handle service) override;
+    std::uint32_t stop(Handle service) override;
     void close(Handle handle) override;
     // --- Spooler ----------------------------------------------------------------------------
     Result<std::vector<PortInfo>> enumPorts() override;
@@ -174,6 +180,7 @@ public:
     std::optional<bool> isWow64Process() override;
     bool enablePrivilege(const std::string& name) override;
     void sleep(std::uint32_t milliseconds) override;
+    std::string systemMessage(std::uint32_t error) override;
     std::string programTitle() override;
     std::unique_ptr<WorkerThread> startThread(std::function<void()> body) override;
     // --- ArchiverDll ------------------------------------------------------------------------

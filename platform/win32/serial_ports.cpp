@@ -19,7 +19,7 @@ struct PortRecords {
     OVERLAPPED read{};
     OVERLAPPED write{};
     DWORD eventWord = 0;
-    BYTE byte = 0;
+    BYTE block[readBlockSize] = {};
 };
 
 PortRecords* records(Handle port) {
@@ -150,20 +150,21 @@ Result<std::uint32_t> Win32SerialPorts::eventWaitResult(Handle handle) {
     return static_cast<std::uint32_t>(port->eventWord);
 }
 
-Result<std::uint8_t> Win32SerialPorts::readByte(Handle handle) {
+Result<std::vector<std::uint8_t>> Win32SerialPorts::read(Handle handle, std::uint32_t count) {
     PortRecords* port = records(handle);
     port->read.Offset = port->read.OffsetHigh = 0;
-    port->byte = 0;
     DWORD read = 0;
-    if (!ReadFile(port->file, &port->byte, 1, &read, &port->read)) return failure<std::uint8_t>();
-    return static_cast<std::uint8_t>(port->byte);
+    DWORD wanted = count < readBlockSize ? count : readBlockSize;
+    if (!ReadFile(port->file, port->block, wanted, &read, &port->read))
+        return failure<std::vector<std::uint8_t>>();
+    return std::vector<std::uint8_t>(port->block, port->block + read);
 }
 
-Result<std::uint8_t> Win32SerialPorts::readResult(Handle handle) {
+Result<std::vector<std::uint8_t>> Win32SerialPorts::readResult(Handle handle) {
     PortRecords* port = records(handle);
     DWORD read = 0;
-    if (!GetOverlappedResult(port->file, &port->read, &read, TRUE)) return failure<std::uint8_t>();
-    return static_cast<std::uint8_t>(read == 1 ? port->byte : 0);
+    if (!GetOverlappedResult(port->file, &port->read, &read, TRUE)) return failure<std::vector<std::uint8_t>>();
+    return std::vector<std::uint8_t>(port->block, port->block + read);
 }
 
 Result<std::uint32_t> Win32SerialPorts::write(Handle handle, const std::vector<std::uint8_t>& bytes) {
@@ -182,16 +183,6 @@ Result<std::uint32_t> Win32SerialPorts::writeResult(Handle handle) {
     DWORD written = 0;
     if (!GetOverlappedResult(port->file, &port->write, &written, TRUE)) return failure<std::uint32_t>();
     return static_cast<std::uint32_t>(written);
-}
-
-std::string Win32SerialPorts::systemMessage(std::uint32_t error) {
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error,
-                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
-                                  nullptr);
-    std::string message(text != nullptr ? text : "", length);
-    if (text != nullptr) LocalFree(text);
-    return message;
 }
 
 void Win32SerialPorts::errorBox(const std::string& text, const std::string& caption, std::uint32_t style) {

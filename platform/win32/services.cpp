@@ -24,13 +24,15 @@ Result<ServiceState> Win32ServiceControl::queryStatus(Handle service) {
     return static_cast<ServiceState>(status.dwCurrentState);
 }
 
-bool Win32ServiceControl::start(Handle service) {
-    return StartServiceA(fromHandle<SC_HANDLE>(service), 0, nullptr) != FALSE;
+std::uint32_t Win32ServiceControl::start(Handle service) {
+    if (StartServiceA(fromHandle<SC_HANDLE>(service), 0, nullptr)) return win_error::success;
+    return GetLastError();
 }
 
-bool Win32ServiceControl::stop(Handle service) {
+std::uint32_t Win32ServiceControl::stop(Handle service) {
     SERVICE_STATUS status{};
-    return ControlService(fromHandle<SC_HANDLE>(service), SERVICE_CONTROL_STOP, &status) != FALSE;
+    if (ControlService(fromHandle<SC_HANDLE>(service), SERVICE_CONTROL_STOP, &status)) return win_error::success;
+    return GetLastError();
 }
 
 void Win32ServiceControl::close(Handle handle) {

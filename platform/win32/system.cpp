@@ -69,6 +69,16 @@ void Win32System::sleep(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
+std::string Win32System::systemMessage(std::uint32_t error) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error,
+                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
+                                  nullptr);
+    std::string message(text != nullptr ? text : "", length);
+    if (text != nullptr) LocalFree(text);
+    return message;
+}
+
 std::string Win32System::programTitle() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);

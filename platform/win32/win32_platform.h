@@ -13,8 +13,8 @@ public:
     Result<Handle> openManager() override;
     Result<Handle> openService(Handle manager, const std::string& name) override;
     Result<ServiceState> queryStatus(Handle service) override;
-    bool start(Handle service) override;
-    bool stop(Handle service) override;
+    std::uint32_t start(Handle service) override;
+    std::uint32_t stop(Handle service) override;
     void close(Handle handle) override;
 };
 
@@ -77,6 +77,7 @@ public:
     std::optional<bool> isWow64Process() override;
     bool enablePrivilege(const std::string& name) override;
     void sleep(std::uint32_t milliseconds) override;
+    std::string systemMessage(std::uint32_t error) override;
     std::string programTitle() override;
     std::unique_ptr<WorkerThread> startThread(std::function<void()> body) override;
     std::string programFolderW() override;
@@ -116,11 +117,10 @@ public:
     Result<CommStatus> clearError(Handle port) override;
     Result<std::uint32_t> waitEvent(Handle port) override;
     Result<std::uint32_t> eventWaitResult(Handle port) override;
-    Result<std::uint8_t> readByte(Handle port) override;
-    Result<std::uint8_t> readResult(Handle port) override;
+    Result<std::vector<std::uint8_t>> read(Handle port, std::uint32_t count) override;
+    Result<std::vector<std::uint8_t>> readResult(Handle port) override;
     Result<std::uint32_t> write(Handle port, const std::vector<std::uint8_t>& bytes) override;
     Result<std::uint32_t> writeResult(Handle port) override;
-    std::string systemMessage(std::uint32_t error) override;
     void errorBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
 };
 

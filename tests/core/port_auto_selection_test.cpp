@@ -135,6 +135,29 @@ TEST(SerialPortSearch, ThreePortsWithThePrinterOnTheSecond) {
     EXPECT_EQ(search.machine.serial.openObjects(), 0) << "the line was closed";
 }
 
+// A printer stuck sending (a print loop at 115200 baud) is still the one that answered: the
+// search ends on its port with the line closed, and the dialog heard of the stream once.
+TEST(SerialPortSearch, ADeviceThatNeverStopsSendingIsFoundAndTheLineCloses) {
+    PortSearch search;
+    search.serialPorts({"COM1", "COM2"});
+    sim::SimSerialDevice streaming;
+    streaming.streamBytesPerSecond = 11520;
+    search.machine.serial.attach("COM2", streaming);
+    search.machine.serial.endWaitsByThemselves(true);
+    search.addPrinter("Receipt", "COM1:");
+    search.open();
+    search.searchSerial();
+
+    EXPECT_EQ(search.statuses().back(), "The available printer port:  COM2:");
+    EXPECT_EQ(search.portOf("Receipt"), "COM2:");
+    EXPECT_EQ(search.machine.serial.openObjects(), 0) << "the line was closed";
+    std::vector<sim::SimSerialMessage> seen;
+    search.window.onDialogThread([&] { seen = search.window.serialMessages; });
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const auto& m) { return m.message == 0x407u; }), 1);
+    EXPECT_GT(search.machine.serial.device("COM2").bytesRead, 4000u) << "700 ms of the stream were read";
+    EXPECT_EQ(search.machine.serial.device("COM2").bytesOverrun, 0u);
+}
+
 // Printers on other COM ports wait on LPT1: during the search and get their ports back; the
 // printer being installed keeps the port that answered.
 TEST(SerialPortSearch, OtherComPrintersAreParkedAndRestored) {

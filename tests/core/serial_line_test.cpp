@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 
 #include "ports/serial_line.h"
@@ -85,20 +86,55 @@ TEST_F(SerialLineTest, OpeningConfiguresThePortAndAFailedOpeningHoldsNoPort) {
     EXPECT_EQ(machine.serial.openObjects(), 0);
 }
 
-TEST_F(SerialLineTest, EveryByteReachesTheOwnerOnceInArrivalOrderThenTheFlagNotification) {
+// The first byte after a query is the answer; what follows is read and dropped.
+TEST_F(SerialLineTest, TheAnswersFirstByteReachesTheOwnerOnceAndTheRestIsDropped) {
     machine.serial.attach("COM2", sim::SimSerialDevice::answering(bytes({0x00, 0x41, 0xFF, 0x10}), 5));
     ASSERT_EQ(openAndMonitor(2), 1);
-    onDialogThread([&] { line.Write(query, 3); });
-    ASSERT_TRUE(waitForMessages(5));
-    std::vector<sim::SimSerialMessage> seen = messages();
-    std::vector<std::pair<std::uint32_t, std::uintptr_t>> got;
-    for (const auto& m : seen) {
-        got.emplace_back(m.message, m.wParam);
-        EXPECT_EQ(m.lParam, 2) << "every notification names the port";
-    }
     using P = std::pair<std::uint32_t, std::uintptr_t>;
-    EXPECT_EQ(got, (std::vector<P>{{0x407, 0x00}, {0x407, 0x41}, {0x407, 0xFF}, {0x407, 0x10}, {0x408, 0}}));
-    EXPECT_EQ(machine.serial.device("COM2").written, (std::vector<std::vector<std::uint8_t>>{bytes({0x10, 0x04, 0x01})}));
+    auto seen = [&] {
+        std::vector<P> got;
+        for (const auto& m : messages()) {
+            got.emplace_back(m.message, m.wParam);
+            EXPECT_EQ(m.lParam, 2) << "every notification names the port";
+        }
+        return got;
+    };
+    for (int query = 1; query <= 2; ++query) {
+        onDialogThread([&] { line.Write(this->query, 3); });
+        ASSERT_TRUE(window.waitFor([&] { return machine.serial.device("COM2").bytesRead == 4u * query; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        std::vector<P> expected;
+        for (int i = 0; i < query; ++i) expected.insert(expected.end(), {{0x407, 0x00}, {0x408, 0}});
+        EXPECT_EQ(seen(), expected) << "query " << query;
+    }
+    EXPECT_EQ(line.bytesRead(), 8u);
+    EXPECT_EQ(machine.serial.queued("COM2"), 0u);
+}
+
+// A device that never stops sending: the line keeps up with it, the dialog hears of it once,
+// and closing does not wait for the stream to end.
+TEST_F(SerialLineTest, ADeviceThatNeverStopsSendingIsReadInBlocksAndTheLineStillCloses) {
+    sim::SimSerialDevice device;
+    device.streamBytesPerSecond = 11520;  // 115200 baud
+    machine.serial.attach("COM2", device);
+    ASSERT_EQ(openAndMonitor(2), 1);
+    onDialogThread([&] { line.Write(query, 3); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::vector<sim::SimSerialMessage> seen = messages();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const auto& m) { return m.message == 0x407u; }), 1);
+    // One flag notification per block read, and a block at most every 10 ms, not one per
+    // byte nor per millisecond: ~5,700 bytes came in meanwhile.
+    EXPECT_LT(seen.size(), 100u);
+    sim::SimSerialDevice seenByDevice = machine.serial.device("COM2");
+    EXPECT_EQ(seenByDevice.bytesOverrun, 0u) << "the input queue never overflowed";
+    EXPECT_GT(seenByDevice.bytesSent, 4000u);
+    EXPECT_GE(seenByDevice.bytesRead + 2048, seenByDevice.bytesSent);
+
+    auto closing = std::async(std::launch::async, [&] { onDialogThread([&] { line.Close(); }); });
+    ASSERT_EQ(closing.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "the close waits for the stream";
+    EXPECT_EQ(machine.liveThreads(), 0);
+    EXPECT_EQ(machine.serial.openObjects(), 0);
 }
 
 TEST_F(SerialLineTest, AReceivedQRaisesTheFlagEvent) {
@@ -211,7 +247,7 @@ TEST_F(SerialLineTest, AFailedReadIsShownWholeAndStillNotified) {
     device.failReads = true;
     machine.serial.attach("COM2", device);
     const std::string longText = std::string(400, 'x') + "\xB6\xCB\xBF\xDA";
-    machine.serial.systemTexts[io_error::badCommand] = longText;
+    machine.systemTexts[io_error::badCommand] = longText;
     ASSERT_EQ(openAndMonitor(2, comm_event::rxChar), 1);
     machine.serial.arrive("COM2", bytes({0x41}));
     ASSERT_TRUE(waitForMessages(1));

@@ -68,6 +68,53 @@ TEST_F(ServiceControlTest, AServiceThatNeverStartsEndsTheWaitWithAMessage) {
     EXPECT_EQ(desktop.machine.openHandles(), 0);
 }
 
+// A request the manager refuses never brings the state: the wait ends at once and the box
+// gives the system's reason with its number.
+TEST_F(ServiceControlTest, ARefusedStartEndsAtOnceWithTheSystemsReason) {
+    const struct {
+        std::uint32_t error;
+        const char* reason;
+    } refusals[] = {
+        {1058, "The service cannot be started, either because it is disabled or because it has no enabled devices "
+               "associated with it."},
+        {1053, "The service did not respond to the start or control request in a timely fashion."},
+    };
+    for (const auto& refusal : refusals) {
+        Desktop fresh;
+        fresh.machine.services["Spooler"] = {ServiceState::Stopped};
+        fresh.machine.services["Spooler"].startRefusal = refusal.error;
+        EXPECT_FALSE(controlService(fresh.dialog.context(), spoolerService, serviceStartIfStopped));
+        ASSERT_EQ(fresh.window.messageBoxes.size(), 1u) << refusal.error;
+        EXPECT_EQ(fresh.window.messageBoxes[0].text, "The service Spooler could not be started.\r\n\r\n" +
+                                                         std::string(refusal.reason) + " (error " +
+                                                         std::to_string(refusal.error) + ")");
+        EXPECT_EQ(fresh.window.messageBoxes[0].caption, "multisetup");
+        EXPECT_EQ(fresh.machine.sleptMs(), 0u) << "no status polling after a refusal";
+        EXPECT_EQ(fresh.machine.services["Spooler"].state, ServiceState::Stopped);
+        EXPECT_EQ(fresh.machine.openHandles(), 0);
+    }
+}
+
+TEST_F(ServiceControlTest, ARefusedStopEndsTheRestartBeforeAnyStart) {
+    spooler() = {ServiceState::Running};
+    spooler().stopRefusal = 1053;
+    EXPECT_FALSE(controlService(desktop.dialog.context(), spoolerService, serviceRestart));
+    EXPECT_EQ(controls(), std::vector<std::string>{"ControlService Stop"});
+    ASSERT_EQ(desktop.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(desktop.window.messageBoxes[0].text.rfind("The service Spooler could not be stopped.\r\n", 0), 0u);
+    EXPECT_EQ(desktop.machine.sleptMs(), 0u);
+}
+
+TEST_F(ServiceControlTest, OnlyAServiceKnownNotToGetThereCountsAsFailed) {
+    spooler() = {ServiceState::Stopped, 2};
+    EXPECT_TRUE(controlService(desktop.dialog.context(), spoolerService, serviceStartIfStopped));
+    spooler() = {ServiceState::Stopped, 0, 0, false};
+    EXPECT_FALSE(controlService(desktop.dialog.context(), spoolerService, serviceStartIfStopped)) << "out of time";
+    desktop.machine.serviceQueryFails = true;
+    EXPECT_TRUE(controlService(desktop.dialog.context(), spoolerService, serviceRestart))
+        << "an unknown status says nothing against the service";
+}
+
 TEST_F(ServiceControlTest, WithoutAdministratorRightsTheStatusIsUnknownAndNothingIsControlled) {
     desktop.machine.administrator = false;
     control(serviceRestart);

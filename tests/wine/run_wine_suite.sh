@@ -242,8 +242,8 @@ run_with_package() {
 # At Install a parallel printer gets its port first. Wine's spooler lists LPT1:, LPT2: and
 # LPT3: ("Local Port"), so the parallel port dialog comes up; it has no TCP/IP port and no
 # "Standard TCP/IP Port" monitor, so for TCP/IP the add-port call fails and nothing happens.
-# Every answer that names no port leaves Install enabled and the status line as it was; the
-# port enumeration after the dialog moves the port-type list back to the serial row.
+# Every answer that names no port leaves Install enabled, the status line as it was and the
+# parallel row selected; a TCP/IP port the monitor cannot add is said in a box.
 parallel_dialog="Select A Parallel Port"
 
 choose_parallel_row() {  # End, Up: the parallel row of the port-type list, then Install
@@ -258,10 +258,11 @@ parallel_answer_stops() {
     before=$(value text 1011 "$(ui text 1011)")
     choose_parallel_row
     after=$(ui --dialog "$parallel_dialog" wait-dialog 30000 "$@" wait-gone 10000 \
-        --dialog "$caption" wait-selected 1004 0 10000 wait-enabled 1012 10000 text 1011)
+        --dialog "$caption" wait-enabled 1012 10000 wait-selected 1004 2 10000 text 1011)
     printf '== %s: %s\n%s\n' "$name" "$how" "$after" >>"$artifacts/uidriver.log"
-    check "$name: $how closes the parallel port dialog, Install enabled again" "1 1" \
-        "$(grep -c '^dialog gone' <<<"$after") $(value enabled 1012 "$after")"
+    # The main dialog's row is the last list-view line: the parallel dialog's list is 1004 too.
+    check "$name: $how closes the parallel port dialog, Install enabled again, parallel row kept" "1 1 2" \
+        "$(grep -c '^dialog gone' <<<"$after") $(value enabled 1012 "$after") $(sed -n 's/^listview-selected 1004 = //p' <<<"$after" | tail -n 1)"
     check "$name: $how leaves the status line as it was" "$before" "$(value text 1011 "$after")"
 }
 
@@ -293,11 +294,13 @@ run_port_choice() {
 
     # TCP/IP: no port, and no monitor to add one with.
     before=$(value text 1011 "$(ui text 1011)")
-    after=$(ui key 1004 end wait-selected 1004 3 5000 click 1012 wait-selected 1004 0 10000 \
-        wait-enabled 1012 10000 text 1011 --dialog "Configure TCP/IP PrinterPort" wait-gone 0)
+    after=$(ui key 1004 end wait-selected 1004 3 5000 click 1012 answer "$program" 1 30000 \
+        wait-enabled 1012 10000 wait-selected 1004 3 10000 text 1011 --dialog "Configure TCP/IP PrinterPort" wait-gone 0)
     printf '== %s: TCP/IP\n%s\n' "$name" "$after" >>"$artifacts/uidriver.log"
-    check "$name: TCP/IP without a port or monitor installs nothing, Install enabled again" \
-        "1 $before" "$(value enabled 1012 "$after") $(value text 1011 "$after")"
+    check "$name: TCP/IP without a port or monitor installs nothing, Install enabled again, TCP/IP row kept" \
+        "1 3 $before" "$(value enabled 1012 "$after") $(value listview-selected 1004 "$after") $(value text 1011 "$after")"
+    check "$name: the failed TCP/IP port add is said with the spooler's error" "1" \
+        "$(grep -c '^message-box-text = The TCP/IP port could not be added\.\\r\\n\\r\\n.*(error [0-9]*)$' <<<"$after")"
     check "$name: TCP/IP without a port shows no TCP/IP port dialog" "dialog gone" "$(grep '^dialog gone' <<<"$after")"
 
     end_program "$name" close
@@ -447,6 +450,8 @@ source "$root/tests/wine/package_safety.sh"
 source "$(dirname "$0")/serial_rounds.sh"
 # The package checker's Windows console build against its native build.
 source "$root/tests/wine/pkgcheck_rounds.sh"
+# The spooler disabled; a cancelled parallel port choice keeps the port kind.
+source "$(dirname "$0")/service_rounds.sh"
 
 # ---- the runs -------------------------------------------------------------------------------
 
@@ -474,6 +479,7 @@ if [ "$have_package" -eq 1 ]; then
     stage_slow_package
     run_close_while_unpacking
     run_package_safety
+    run_disabled_spooler
 fi
 # Wine's AddPrinterA takes only drivers of the calling process's environment: the 32-bit
 # program on this 64-bit prefix is refused; the 64-bit variant would install, unlike Windows.

@@ -118,6 +118,8 @@ run 60 serial_check.exe label 2 | grep -v '^ok - the label query'
 grep -q '^1B 21 3F$' "$work/line-emu2.log" && echo "ok - a label probe sends 1B 21 3F (the emulator logged it)" ||
     echo "FAIL - a label probe sends 1B 21 3F: the emulator logged $(tr '\n' '|' <"$work/line-emu2.log")"
 stop_emulators
+source "$(dirname "$0")/serial_stream_rounds.sh"
+stream_line_rounds
 
 # ---- the serial prompt (dialog 136) ---------------------------------------------------------------
 
@@ -229,6 +231,7 @@ if serial_install_round "serial, printer on COM2" "The available printer port:  
     grep -q '^1B 21 3F$' "$work/install-emu2.log" && echo "ok - serial: a label install sends 1B 21 3F (the emulator logged it)" ||
         echo "FAIL - serial: a label install sends 1B 21 3F: the emulator logged $(tr '\n' '|' <"$work/install-emu2.log")"
     stop_emulators
+    stream_program_rounds
     for n in 1 2 3; do "$emulator" "$work/emu$n" "$work/silent-emu$n.log" --silent & pids+=($!); done
     serial_install_round "serial, silent printer" "Cannot select a available port*The current printer port is COM1:,you can configure after finished" "COM1:"
 

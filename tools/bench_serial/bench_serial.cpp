@@ -6,7 +6,11 @@
 //   - closing a line with its event wait pending, and with a read pending (the device keeps
 //     the read 50 ms);
 //   - the process's CPU time during one silent probe (the monitor thread and the simulated
-//     device clock).
+//     device clock);
+//   - a printer that never stops sending at 115200 baud (11,520 bytes a second): closing the
+//     line, the bytes read a second, the notifications a second, and the CPU a second of
+//     streaming, with the same stream into a line that watches nothing as the baseline the
+//     simulated device costs by itself.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -59,6 +63,9 @@ struct Bench {
         sim::SimSerialDevice slowRead = sim::SimSerialDevice::answering({0x12}, 1);
         slowRead.readPendsMs = 50;
         machine.serial.attach("COM4", slowRead);
+        sim::SimSerialDevice streaming;
+        streaming.streamBytesPerSecond = streamRate;
+        machine.serial.attach("COM5", streaming);
     }
     ~Bench() {
         window.onDialogThread([&] { line.Close(); });
@@ -66,10 +73,10 @@ struct Bench {
         window.waitClosed();
     }
 
-    bool start(int port) {
+    bool start(int port, std::uint32_t eventMask = 3) {
         bool started = false;
         window.onDialogThread([&] {
-            started = line.Open(window, port, 19200, 'N', 8, 1, 3, 512) && line.StartMonitor();
+            started = line.Open(window, port, 19200, 'N', 8, 1, eventMask, 512) && line.StartMonitor();
             if (started) line.Write(receiptQuery, 3);
         });
         return started;
@@ -89,6 +96,30 @@ struct Bench {
         return msSince(begin);
     }
 
+    // One second of a printer sending without end: what the line read and the process
+    // spent meanwhile, then the close.
+    struct StreamSecond {
+        double bytesRead, notifications, cpuMs, closeMs;
+    };
+    StreamSecond streamSecond(std::uint32_t eventMask) {
+        start(5, eventMask);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::uint64_t readBefore = line.bytesRead();
+        std::size_t messagesBefore = 0;
+        window.onDialogThread([&] { messagesBefore = window.serialMessages.size(); });
+        double cpuBefore = cpuMs();
+        auto begin = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        double seconds = msSince(begin) / 1000.0;
+        StreamSecond second{};
+        second.cpuMs = (cpuMs() - cpuBefore) / seconds;
+        second.bytesRead = static_cast<double>(line.bytesRead() - readBefore) / seconds;
+        window.onDialogThread([&] { second.notifications = static_cast<double>(window.serialMessages.size() - messagesBefore) / seconds; });
+        second.closeMs = close();
+        return second;
+    }
+
+    static constexpr unsigned streamRate = 11520;
     sim::SimWindows machine;
     sim::SimMainWindow window;
     sim::SimQuietEvents events{window};
@@ -130,6 +161,23 @@ int main() {
         print("close with a read pending (device holds it 50 ms)", closeRead);
         print("process CPU during one silent probe", cpu);
         std::printf("%-52s %d\n", "pending waits ended without an event (all rounds)", bench.machine.serial.emptyWaitEnds());
+
+        std::vector<double> closeStream, readRate, notifications, cpuStream, cpuBaseline;
+        for (int round = 0; round < rounds; ++round) {
+            Bench::StreamSecond watched = bench.streamSecond(3);
+            closeStream.push_back(watched.closeMs);
+            readRate.push_back(watched.bytesRead);
+            notifications.push_back(watched.notifications);
+            cpuStream.push_back(watched.cpuMs);
+            cpuBaseline.push_back(bench.streamSecond(0).cpuMs);
+        }
+        std::printf("A printer sending without end at 115200 baud (%u bytes/s; %d rounds of 1 s)\n", Bench::streamRate,
+                    rounds);
+        print("close with the printer sending", closeStream);
+        print("bytes read a second", readRate, "B/s");
+        print("notifications to the dialog a second", notifications, "/s");
+        print("process CPU a second of streaming", cpuStream, "ms/s");
+        print("... of which the simulated device (nothing watched)", cpuBaseline, "ms/s");
     }
     std::filesystem::remove_all(root);
 }

@@ -1,9 +1,11 @@
 // printer_emulator: the far end of a serial line for the Wine suite and the serial benchmark.
 //
-//   printer_emulator <tty> <log-file> [--silent] [--delay-ms N]
+//   printer_emulator <tty> <log-file> [--silent] [--delay-ms N] [--stream BYTES-PER-SECOND]
 //
 // Opens the tty (the other end of a socat pty pair that Wine sees as a COM port), puts it in
-// raw mode and logs every byte written to the printer as hex, one line per read. Unless
+// raw mode and logs every byte written to the printer as hex, one line per read. With
+// --stream it behaves like a printer stuck in a print loop: from the first query on it
+// sends bytes without end at that rate (11520 is 115200 baud), in 10 ms slices. Unless
 // silent, it answers like a printer after the delay (default 20 ms):
 //   10 04 01 (real-time status, receipt)  -> 12
 //   1B 21 3F (ESC ! ?, label)              -> 40
@@ -16,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +49,25 @@ void writeAll(int fd, const std::vector<unsigned char>& bytes) {
     }
 }
 
+// Sends rate bytes a second, in slices every 10 ms, once started; until the process ends.
+void streamWithoutEnd(int fd, int rate, const std::atomic<bool>& started) {
+    using Clock = std::chrono::steady_clock;
+    while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    auto begin = Clock::now();
+    long long sent = 0;
+    std::vector<unsigned char> slice;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin).count();
+        long long owed = elapsed * rate / 1000000 - sent;
+        if (owed <= 0) continue;
+        slice.resize(static_cast<std::size_t>(owed));
+        for (std::size_t i = 0; i < slice.size(); ++i) slice[i] = static_cast<unsigned char>('A' + (sent + i) % 26);
+        writeAll(fd, slice);
+        sent += owed;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,9 +77,11 @@ int main(int argc, char** argv) {
     }
     bool silent = false;
     int delayMs = 20;
+    int streamRate = 0;
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--silent") == 0) silent = true;
         else if (std::strcmp(argv[i], "--delay-ms") == 0 && i + 1 < argc) delayMs = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--stream") == 0 && i + 1 < argc) streamRate = std::atoi(argv[++i]);
     }
     int fd = ::open(argv[1], O_RDWR | O_NOCTTY);
     if (fd < 0) {
@@ -74,6 +98,8 @@ int main(int argc, char** argv) {
         std::perror(argv[2]);
         return 1;
     }
+    std::atomic<bool> streaming{false};
+    if (streamRate > 0) std::thread([fd, streamRate, &streaming] { streamWithoutEnd(fd, streamRate, streaming); }).detach();
     const std::vector<Request> known = requests();
     std::vector<unsigned char> received;
     unsigned char buffer[512];
@@ -92,6 +118,7 @@ int main(int argc, char** argv) {
         std::fprintf(log, "\n");
         std::fflush(log);
         received.insert(received.end(), buffer, buffer + n);
+        if (streamRate > 0) streaming = true;
         if (silent) continue;
         for (const Request& request : known) {
             if (!endsWith(received, request.query)) continue;

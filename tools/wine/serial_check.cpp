@@ -4,7 +4,11 @@
 //
 //   serial_check.exe probe <answering n> <silent n> <unopenable n> [rounds]
 //       probes as the serial search does (open, status query, 700 ms, close) and measures;
-//       checks one WM_SERIAL_BYTE per byte in arrival order ("SEQ" brings 00..FF back)
+//       checks that a long answer ("SEQ" brings 00..FF back) is read whole and brings the
+//       dialog one WM_SERIAL_BYTE, its first byte
+//   serial_check.exe stream <n> [seconds] [rounds]
+//       COMn's printer never stops sending after the query (printer_emulator --stream):
+//       measures the close, the bytes read a second and the CPU a second of streaming
 //   serial_check.exe label <n>     sends the label status query on COMn (the emulator logs it)
 //   serial_check.exe prompt        shows dialog 136 and prints its answer
 //   serial_check.exe add-printer <name> <port> <printer with the driver to use>
@@ -169,14 +173,15 @@ int probeRounds(int answering, int silent, int unopenable, int rounds) {
         closeWait.push_back(bench.close());
     }
 
-    // Every byte in arrival order, one notification each, naming the port.
+    // A long answer is read whole; the dialog hears of its first byte, once, with the port.
     bench.start(answering, sequenceRequest);
-    bench.owner.pump(5000, [&] { return bench.owner.bytes.size() >= 256; });
+    bench.owner.pump(5000, [&] { return bench.line.bytesRead() >= 256; });
     bench.owner.pump(100);
+    std::uint64_t read = bench.line.bytesRead();
     bench.close();
-    bool inOrder = bench.owner.bytes.size() == 256;
-    for (std::size_t i = 0; inOrder && i < 256; ++i) inOrder = bench.owner.bytes[i] == i;
-    check("256 bytes arrive as 256 WM_SERIAL_BYTE in order", inOrder, std::to_string(bench.owner.bytes.size()) + " bytes");
+    check("a 256-byte answer is read whole", read == 256, std::to_string(read) + " bytes read");
+    check("a 256-byte answer brings one WM_SERIAL_BYTE with its first byte",
+          bench.owner.bytes == std::vector<std::uint8_t>{0x00}, std::to_string(bench.owner.bytes.size()) + " messages");
     check("every notification names the port",
           std::all_of(bench.owner.ports.begin(), bench.owner.ports.end(), [&](LPARAM p) { return p == answering; }));
 
@@ -187,8 +192,8 @@ int probeRounds(int answering, int silent, int unopenable, int rounds) {
         Result<Handle> port = bench.ports.openPort("\\\\.\\COM" + std::to_string(silent), event);
         if (!port) break;
         bench.ports.setTimeouts(*port, CommTimeouts{0, 0, 5000, 0, 0});
-        Result<std::uint8_t> read = bench.ports.readByte(*port);
-        if (read || read.error() != io_error::pending) std::printf("note - the read did not stay pending\n");
+        Result<std::vector<std::uint8_t>> pending = bench.ports.read(*port, 1);
+        if (pending || pending.error() != io_error::pending) std::printf("note - the read did not stay pending\n");
         double begin = nowMs();
         bench.ports.closePort(*port);
         closeRead.push_back(nowMs() - begin);
@@ -218,6 +223,41 @@ int probeRounds(int answering, int silent, int unopenable, int rounds) {
     figure("process CPU during one silent probe", cpu);
     figure("flag notifications during one silent probe", flags, "");
     std::printf("figure - %d open/write/close cycles: %.0f ms\n", cycles, cyclesMs);
+    return failures == 0 ? 0 : 1;
+}
+
+// A printer that keeps sending after the query: the line keeps up, the dialog hears of it
+// once, and closing never waits for the stream.
+int stream(int port, int seconds, int rounds) {
+    Bench bench;
+    std::vector<double> closeMs, bytesPerSecond, cpuPerSecond, messages;
+    for (int round = 1; round <= rounds; ++round) {
+        if (!bench.start(port, receiptQuery)) {
+            check("COM" + std::to_string(port) + " opens", false);
+            break;
+        }
+        bench.owner.pump(500);  // the stream is running
+        std::uint64_t readBefore = bench.line.bytesRead();
+        double cpuBefore = processCpuMs(), begin = nowMs();
+        bench.owner.pump(seconds * 1000.0);
+        double elapsedS = (nowMs() - begin) / 1000.0;
+        bytesPerSecond.push_back(static_cast<double>(bench.line.bytesRead() - readBefore) / elapsedS);
+        cpuPerSecond.push_back((processCpuMs() - cpuBefore) / elapsedS);
+        messages.push_back(static_cast<double>(bench.owner.bytes.size() + bench.owner.flagNotifications) /
+                           (elapsedS + 0.5));
+        double closed = bench.close();
+        closeMs.push_back(closed);
+        const std::string tag = " (round " + std::to_string(round) + ")";
+        check("closing a line whose printer keeps sending returns within 100 ms" + tag, closed < 100.0,
+              std::to_string(closed) + " ms");
+        check("the stream brings the dialog one WM_SERIAL_BYTE" + tag, bench.owner.bytes.size() == 1,
+              std::to_string(bench.owner.bytes.size()));
+    }
+    if (closeMs.empty()) return 1;
+    figure("close with the printer sending without end", closeMs);
+    figure("bytes read a second while the printer sends", bytesPerSecond, "B/s");
+    figure("process CPU a second of streaming", cpuPerSecond, "ms/s");
+    figure("notifications a second of streaming", messages, "/s");
     return failures == 0 ? 0 : 1;
 }
 
@@ -259,8 +299,11 @@ int main(int argc, char** argv) {
     if (mode == "probe" && argc >= 5)
         return probeRounds(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc > 5 ? std::atoi(argv[5]) : 5);
     if (mode == "label" && argc >= 3) return label(std::atoi(argv[2]));
+    if (mode == "stream" && argc >= 3)
+        return stream(std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 5, argc > 4 ? std::atoi(argv[4]) : 3);
     if (mode == "prompt") return prompt();
     if (mode == "add-printer" && argc >= 5) return addPrinter(argv[2], argv[3], argv[4]);
-    std::fprintf(stderr, "usage: serial_check probe <answering n> <silent n> <unopenable n> [rounds] | label <n> | prompt\n");
+    std::fprintf(stderr, "usage: serial_check probe <answering n> <silent n> <unopenable n> [rounds] | stream <n> "
+                         "[seconds] [rounds] | label <n> | prompt\n");
     return 2;
 }
