@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/port_dialog.h"
@@ -125,6 +126,11 @@ public:
 
     // Runs the serial prompt (dialog 136) modally over the dialog; returns its result.
     virtual int runSerialPrompt(SerialPromptEvents& events) = 0;
+
+    // Queues the task for the dialog's thread and returns at once, as PostMessageA does: it
+    // runs after the handler that is running now, like a click of the user's. A dialog that
+    // has ended drops it.
+    virtual void postToDialog(std::function<void()> task) = 0;
 
     // SerialLineOwner: sendSerialMessage sends to the dialog (SendMessageA); waitServing,
     // called on the dialog's thread, returns when the worker has finished, delivering to the

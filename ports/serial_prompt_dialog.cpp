@@ -28,4 +28,10 @@ std::optional<int> baudRateOfAnswer(int answer) {
     return baudRates[entry];
 }
 
+std::optional<int> baudEntryOf(int baudRate) {
+    for (int entry = 0; entry < baudEntryCount; ++entry)
+        if (baudRates[entry] == baudRate) return entry;
+    return std::nullopt;
+}
+
 }  // namespace setup

@@ -29,4 +29,7 @@ private:
 // own results (Enter, Escape, the close box).
 std::optional<int> baudRateOfAnswer(int answer);
 
+// The baud-list entry of a rate; nothing for a rate the list does not offer.
+std::optional<int> baudEntryOf(int baudRate);
+
 }  // namespace setup

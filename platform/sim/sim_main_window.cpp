@@ -71,6 +71,20 @@ void SimMainWindow::send(const std::function<void()>& task) {
     doneChanged.wait(l, [&] { return done; });
 }
 
+void SimMainWindow::postToDialog(std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    if (ended_) return;
+    queue_.push_back([this, task = std::move(task)] {
+        bool gone = false;
+        {
+            std::lock_guard<std::mutex> l(queueLock_);
+            gone = ended_;
+        }
+        if (!gone) task();
+    });
+    queueChanged_.notify_all();
+}
+
 void SimMainWindow::onDialogThread(const std::function<void()>& action) {
     send(action);
 }
