@@ -318,7 +318,10 @@ void UnattendedView::choosePort() {
     if (!port || std::find(ports.begin(), ports.end(), *port) == ports.end())
         return refuseChoice("the port " + *options_.portName + " is not a " + kindName + " port of this machine (" +
                             log_.fromAnsi(joined(ports)) + ").");
-    if (kind == portKindSerial || kind == portKindUsb) values.givenPort = *port;
+    if (kind != portKindSerial && kind != portKindUsb) return;
+    values.givenPort = *port;
+    // No prompt asks for the rate: the line settings written for the port take /baud's.
+    if (options_.baudRate) values.serialSettings.baudRate = *options_.baudRate;
 }
 
 }  // namespace setup
