@@ -179,8 +179,9 @@ int UnattendedView::answerBox(const std::string& text, const std::string& captio
                               MainWindow* user) {
     const bool byRule = options_.quiet || user == nullptr;
     const int answer = byRule ? unattendedAnswer(style) : user->messageBox(text, caption, style);
-    log_.line("Box \"" + log_.fromAnsi(caption) + "\": " + log_.fromAnsi(text) + " -> " + answerName(answer) +
-              (byRule ? " (by rule)" : " (by the user)"));
+    if (log_.enabled())
+        log_.line("Box \"" + log_.fromAnsi(caption) + "\": " + log_.fromAnsi(text) + " -> " + answerName(answer) +
+                  (byRule ? " (by rule)" : " (by the user)"));
     return answer;
 }
 

@@ -16,19 +16,24 @@ namespace {
 // Registered when the program loads, before any window exists.
 const setup::win32::RegisteredMessage updateMessage(setup::updateMessageName);
 
-// The usage text goes to the console the program was started from; without one, to a box,
-// unless the run is quiet.
+// Writes the text to a handle of standard output; false when nothing was written.
+bool writeTo(HANDLE output, const std::string& text) {
+    if (output == nullptr || output == INVALID_HANDLE_VALUE || GetFileType(output) == FILE_TYPE_UNKNOWN) return false;
+    DWORD written = 0;
+    return WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written > 0;
+}
+
+// The usage text goes where the starter reads: the standard output it handed over, else the
+// console the program was started from; without either, to a box, unless the run is quiet.
 void tellUsage(const std::string& usage, bool quiet) {
+    const std::string text = usage + "\r\n";
+    if (writeTo(GetStdHandle(STD_OUTPUT_HANDLE), text)) return;
     if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::wstring text = setup::win32::wideFromUtf8(usage + "\r\n");
-        DWORD written = 0;
         HANDLE console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (console != INVALID_HANDLE_VALUE) {
-            WriteConsoleW(console, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr);
-            CloseHandle(console);
-        }
+        const bool told = writeTo(console, text);
+        if (console != INVALID_HANDLE_VALUE) CloseHandle(console);
         FreeConsole();
-        if (written > 0) return;
+        if (told) return;
     }
     if (!quiet) MessageBoxA(nullptr, usage.c_str(), setup::buildConfig(setup::Program::SETUP_PROGRAM).programName,
                             MB_OK | MB_ICONINFORMATION);

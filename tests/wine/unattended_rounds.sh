@@ -56,6 +56,14 @@ run_unattended_rounds() {
     check "$name: the printer has the name given" "LPT3:" "$(wine_reg "$printers_key\\Front till" Port)"
     check "$name: without /default the default printer stays" "Series R01,winspool,LPT2:" "$(wine_reg "$windows_key" Device)"
 
+    name="the usage text on the standard output"
+    out=$(quiet_launch with multisetup "/?")
+    check "$name: exit code" 0 "$(exit_code_in "$out")"
+    check "$name: no window shown" "" "$(windows_in "$out")"
+    check "$name: the text" "Usage: multisetup [/quiet] [/printer:NAME] [/port:serial|usb|parallel|tcpip] [/portname:PORT]" \
+        "$(grep -m 1 '^Usage: ' <<<"$out")"
+    check "$name: the exit codes in it" "1" "$(grep -c '^Exit codes: 0 installed; 1167 installed' <<<"$out")"
+
     name="quiet unknown printer"
     out=$(quiet_launch with multisetup /quiet "/printer:Series R99" /port:parallel /portname:LPT1: \
         '/log:C:\suite\logs\unknown.log')

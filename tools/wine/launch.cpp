@@ -2,7 +2,8 @@
 //
 //   launch.exe <program> [<argument>...]
 //
-// Runs the rest of its own command line as it stands, waits for the process and prints
+// Runs the rest of its own command line as it stands, handing it this standard output,
+// waits for the process and prints
 //   window = <class> "<caption>"   for each visible top-level window the process showed
 //   exit-code = <n>                the whole exit code (a Unix shell keeps only 8 bits)
 // Exits 0 when the program could be started, 1 when not.
@@ -56,11 +57,17 @@ BOOL CALLBACK noteWindow(HWND window, LPARAM parameter) {
 
 int main() {
     std::wstring command = restOfCommandLine();
+    // The program writes to this one's standard output, as a deployment tool would see it.
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
+    std::fflush(stdout);
     if (command.empty() ||
-        !CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        !CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         std::printf("FAIL: cannot start the program (error %lu)\n", GetLastError());
         return 1;
     }
