@@ -99,18 +99,6 @@ private:
     std::optional<int> result_;
 };
 
-// The serial prompt that nobody sees: the baud list holds only the selection.
-class UnseenSerialPrompt : public SerialPromptView {
-public:
-    void selectBaudEntry(int index) override { selection = index; }
-    int baudEntrySelection() override { return selection; }
-    void end(int answer) override {
-        if (!result) result = answer;
-    }
-    int selection = -1;
-    std::optional<int> result;
-};
-
 }  // namespace
 
 int unattendedAnswer(std::uint32_t style) {
@@ -212,7 +200,7 @@ int UnattendedView::runSerialPrompt(SerialPromptEvents& events) {
                   " (by the user)");
         return answer;
     }
-    UnseenSerialPrompt prompt;
+    SerialPromptRecord prompt(baudEntryCount);
     events.onInit(prompt);
     if (options_.baudRate) prompt.selectBaudEntry(*baudEntryOf(*options_.baudRate));
     events.onYes(prompt);

@@ -304,24 +304,8 @@ void SimMainWindow::sendSerialMessage(std::uint32_t message, std::uintptr_t wPar
 const std::vector<std::string> SimMainWindow::baudEntries{"300",   "1200",  "2400",  "4800",  "9600",
                                                           "19200", "38400", "57600", "115200"};
 
-namespace {
-// The serial prompt's controls as the user left them.
-class SimPromptView : public SerialPromptView {
-public:
-    void selectBaudEntry(int index) override {
-        selection = index >= 0 && index < static_cast<int>(SimMainWindow::baudEntries.size()) ? index : -1;
-    }
-    int baudEntrySelection() override { return selection; }
-    void end(int answer) override {
-        if (!result) result = answer;
-    }
-    int selection = -1;
-    std::optional<int> result;
-};
-}  // namespace
-
 int SimMainWindow::runSerialPrompt(SerialPromptEvents& events) {
-    SimPromptView view;
+    SerialPromptRecord view(static_cast<int>(baudEntries.size()));
     events.onInit(view);
     SimPromptAnswer answer;
     {

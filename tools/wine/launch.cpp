@@ -13,6 +13,8 @@
 #include <set>
 #include <string>
 
+#include "utf8_text.h"
+
 namespace {
 
 // The command line after this program's own name, spaces before the next argument dropped.
@@ -25,14 +27,6 @@ const wchar_t* restOfCommandLine() {
     }
     while (*line == L' ' || *line == L'\t') ++line;
     return line;
-}
-
-std::string utf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string converted(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), converted.data(), size, nullptr,
-                        nullptr);
-    return converted;
 }
 
 struct Watch {
