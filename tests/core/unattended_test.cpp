@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/unattended_run.h"
 #include "config/unattended_texts.h"
+#include "probe/port_enumeration.h"
 #include "tests/core/fixture.h"
 
 namespace setup::test {
@@ -158,7 +159,8 @@ struct Deployment {
 
     // Runs the program with these arguments until its dialog ends; the user, if any, acts
     // once preparation has finished. Returns the exit code.
-    int run(const std::string& arguments, const std::function<void()>& user = {}) {
+    int run(const std::string& arguments, const std::function<void()>& user = {},
+            const std::function<void()>& beforeEnd = {}) {
         const std::string commandLine = machine.title + ".exe " + arguments;
         ParsedCommandLine line = parseCommandLine(commandLine, program);
         EXPECT_EQ(line.refusal, "");
@@ -171,6 +173,7 @@ struct Deployment {
             user();
         }
         EXPECT_TRUE(window.waitClosed(std::chrono::seconds(30))) << "the run did not end";
+        if (beforeEnd) beforeEnd();
         return unattended.end(dialog);
     }
 
@@ -387,15 +390,25 @@ TEST(QuietRun, PackageAndLockProblemsHaveTheirCodes) {
 TEST(QuietRun, ALogThatCannotBeWrittenDoesNotStopTheInstallation) {
     Deployment till;
     till.machine.failingCalls[std::string("AppendFile ") + logPath] = 5;
-    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog), 0);
+    // Once the log can be written again, the exit code's line says how much is missing.
+    const int code = till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog, {},
+                              [&] { till.machine.failingCalls.clear(); });
+    EXPECT_EQ(code, 0);
     EXPECT_NE(till.printer("Series R01"), nullptr);
-    // Once it can be written again, the exit code's line says how much is missing.
-    till.machine.failingCalls.clear();
-    RunLog log(till.machine, till.machine, std::string(logPath));
-    till.machine.failingCalls[std::string("AppendFile ") + logPath] = 5;
-    log.line("lost");
-    till.machine.failingCalls.clear();
-    EXPECT_EQ(log.linesLost(), 1);
+    std::vector<std::string> log = till.log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "The printer is on LPT1:");
+    EXPECT_TRUE(std::regex_match(log[1], std::regex(R"(Exit code 0: installed \([1-9][0-9]* lines of this log could not be written\))")))
+        << log[1];
+}
+
+TEST(QuietRun, TheOnlyTcpIpPortIsChosenInItsDialog) {
+    Deployment till;
+    till.machine.ports.push_back({"IP_10.0.0.5", "Standard TCP/IP Port", tcpIpPortDescription, 0});
+    EXPECT_EQ(till.run("/quiet /printer:\"Series L40\" /port:tcpip" + quietLog), 0);
+    ASSERT_NE(till.printer("Series L40"), nullptr);
+    EXPECT_EQ(till.printer("Series L40")->portName, "IP_10.0.0.5");
+    EXPECT_TRUE(till.logged("Port dialog (TCP/IP): ports IP_10.0.0.5 -> IP_10.0.0.5"));
 }
 
 // --- without /quiet: the choices are preselected and the user decides ---------------------------
