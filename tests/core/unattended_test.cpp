@@ -28,11 +28,11 @@ std::string refusal(const std::string& arguments, Program program = Program::Mul
 
 TEST(CommandLine, SplitsAsWindowsProgramsDo) {
     using Args = std::vector<std::string>;
-    EXPECT_EQ(*splitCommandLine("\"C:\\Program Files\\multisetup.exe\" /a  b\t c"),
+    EXPECT_EQ(splitCommandLine("\"C:\\Program Files\\multisetup.exe\" /a  b\t c"),
               (Args{"C:\\Program Files\\multisetup.exe", "/a", "b", "c"}));
-    EXPECT_EQ(*splitCommandLine("p /name:\"My shop printer\" /log=\"C:\\logs\\\\\""),
+    EXPECT_EQ(splitCommandLine("p /name:\"My shop printer\" /log=\"C:\\logs\\\\\""),
               (Args{"p", "/name:My shop printer", "/log=C:\\logs\\"}));
-    EXPECT_EQ(*splitCommandLine("p a\\\\\\\"b c\\d \"\""), (Args{"p", "a\\\"b", "c\\d", ""}));
+    EXPECT_EQ(splitCommandLine("p a\\\\\\\"b c\\d \"\""), (Args{"p", "a\\\"b", "c\\d", ""}));
     EXPECT_FALSE(splitCommandLine("p /name:\"open"));
 }
 
