@@ -26,7 +26,7 @@ std::string refusal(const std::string& arguments, Program program = Program::Mul
     return parseCommandLine("setup.exe " + arguments, program).refusal;
 }
 
-TEST(CommandLine, SplitsAsWindowsProgramsDo) {
+TEST(ProgramOptions, SplitsAsWindowsProgramsDo) {
     using Args = std::vector<std::string>;
     EXPECT_EQ(splitCommandLine("\"C:\\Program Files\\multisetup.exe\" /a  b\t c"),
               (Args{"C:\\Program Files\\multisetup.exe", "/a", "b", "c"}));
@@ -36,7 +36,7 @@ TEST(CommandLine, SplitsAsWindowsProgramsDo) {
     EXPECT_FALSE(splitCommandLine("p /name:\"open"));
 }
 
-TEST(CommandLine, ReadsEveryOptionWithEitherSeparatorAndAnyCase) {
+TEST(ProgramOptions, ReadsEveryOptionWithEitherSeparatorAndAnyCase) {
     CommandLineOptions options =
         parsed("/QUIET -printer:\"Series R01\" /Port=USB /portname:USB002 -Default /baud=9600 /LOG:C:\\a.log");
     EXPECT_TRUE(options.quiet);
@@ -59,7 +59,7 @@ TEST(CommandLine, ReadsEveryOptionWithEitherSeparatorAndAnyCase) {
     EXPECT_EQ(parsed("/name:\"Front till\"", Program::SoloSetup).name, "Front till");
 }
 
-TEST(CommandLine, RefusesWhatItCannotUse) {
+TEST(ProgramOptions, RefusesWhatItCannotUse) {
     EXPECT_EQ(refusal("/silent"), "Unknown option /silent.");
     EXPECT_EQ(refusal("quiet"), "quiet is not an option: options start with / or -.");
     EXPECT_EQ(refusal("/port:usb -PORT=serial"), "The option -PORT is given twice.");
@@ -78,7 +78,7 @@ TEST(CommandLine, RefusesWhatItCannotUse) {
     EXPECT_EQ(refusal("/quiet /?"), "");
 }
 
-TEST(CommandLine, UsageNamesTheExitCodesAndTheOptionsOfEachProgram) {
+TEST(ProgramOptions, UsageNamesTheExitCodesAndTheOptionsOfEachProgram) {
     const std::string multi = usageText(Program::MultiSetup);
     const std::string solo = usageText(Program::SoloSetup, "Unknown option /x.");
     for (const char* code : {"0 installed", "1167 installed", "2 no driver", "13 the package", "87 invalid",
