@@ -1,5 +1,6 @@
 #include "app/main_dialog.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "install/model_tables.h"
@@ -67,6 +68,7 @@ bool MainDialog::onInitDialog() {
     platform_.system.restrictDllSearch();
     // A second installer would unpack over the first one's files and remove them under it.
     if (!installerLock_.claim()) {
+        anotherInstallerRunning = true;
         appMessageBox(text::installerRunning, message_box::ok | message_box::iconWarning);
         window_.endDialog(message_box::idCancel);
         return true;
@@ -139,7 +141,10 @@ void MainDialog::choosePort() {
     // The flag follows the kind chosen at this press: a user who switches to a kind that
     // has ports must get one of them.
     values.portsFound = !list->empty();
-    if (values.portsFound) values.chosenPort = list->front();
+    if (!values.portsFound) return;
+    // A port named in advance, when this kind has it; else the first.
+    const bool given = values.givenPort && std::find(list->begin(), list->end(), *values.givenPort) != list->end();
+    values.chosenPort = given ? *values.givenPort : list->front();
 }
 
 std::optional<int> MainDialog::chooseDriverIndex() {

@@ -45,6 +45,8 @@ public:
     std::string statusText;
     ArchiveLibrary archiveLibrary;
     PackageState package;
+    // The dialog ended at once because another installer holds the machine.
+    bool anotherInstallerRunning = false;
 
 private:
     // DialogCalls.

@@ -69,6 +69,19 @@ struct InstallValues {
     bool is64Bit = false;
     // The port kind the last port enumeration preselected.
     int preferredPortKind = portKindUsb;
+    // A serial or USB port named before Install: the printer goes there without a search.
+    std::optional<std::string> givenPort;
+
+    // How the installation ended: the port the printer is on, whether that port is known to
+    // be the printer's (found by the search, given, or the only one of its kind), and whether
+    // Install reached "&Finish".
+    std::string printerPort;
+    bool printerPortConfirmed = false;
+    bool installationCompleted = false;
+    void printerEndsOn(const std::string& port, bool confirmed) {
+        printerPort = port;
+        printerPortConfirmed = confirmed;
+    }
 
     // The serial search.
     int answered = 0;

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "ports/port_auto_selection.h"
+#include "ports/port_registry.h"
 
 namespace setup {
 
@@ -77,7 +78,13 @@ void setDefaultPrinter(DialogContext& context, const std::string& printerName, c
     registry.closeKey(*key);
 }
 
+// A port named in advance needs no search; a serial one still gets its line settings.
+void keepGivenPort(DialogContext& context, const std::string& port) {
+    if (*context.values.portKind == portKindSerial) writePortSettings(context, port);
+}
+
 void finish(DialogContext& context) {
+    context.values.installationCompleted = true;
     context.window.setProgress(100);
     context.calls.statusStep(text::installationCompleted);
     context.window.enableInstall(true);
@@ -98,6 +105,7 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
     Result<Handle> printer = context.platform.spooler.addPrinter(
         PrinterRecord{printerName, *port, displayName, printProcessor, rawDatatype});
     if (!printer) return printerNotAdded(context, printer.error());
+    values.printerEndsOn(*port, values.portsFound);
     reportCreation(context, printerName, *port);
     context.platform.spooler.closePrinter(*printer);
     context.window.setProgress(30);
@@ -107,13 +115,17 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
     context.window.setProgress(40);
     context.calls.statusStep(text::setDefaultHead + printerName + text::setDefaultTail);
 
-    if (*values.portKind == portKindSerial)
+    const bool given =
+        values.portsFound && searchesPort(*values.portKind) && values.givenPort == values.chosenPort;
+    if (given)
+        keepGivenPort(context, *port);
+    else if (*values.portKind == portKindSerial)
         selectSerialPort(context, printerName);
     else if (*values.portKind == portKindUsb)
         selectUsbPort(context, printerName);
     context.platform.system.sleep(pauseMs);
     // The serial search finishes the dialog itself, possibly later from its timer.
-    if (*values.portKind != portKindSerial) finish(context);
+    if (given || *values.portKind != portKindSerial) finish(context);
 }
 
 }  // namespace setup

@@ -62,6 +62,12 @@ public:
     // change, replace, rename or delete the file. The error code when it cannot be opened.
     virtual Result<Handle> openReadOnlyLockedW(const std::string& path) = 0;
     virtual void closeFile(Handle file) = 0;  // CloseHandle
+    // MultiByteToWideChar from the ANSI code page: a text an *A call gave, in UTF-8.
+    virtual std::string unicodeSpelling(const std::string& ansi) = 0;
+    // Appends the bytes to the file, creating it when it does not exist (CreateFileW with
+    // OPEN_ALWAYS and FILE_APPEND_DATA, shared for reading and writing; WriteFile). False when
+    // any of it could not be written.
+    virtual bool appendFileW(const std::string& path, const std::string& bytes) = 0;
 };
 
 }  // namespace setup

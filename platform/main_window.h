@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/port_dialog.h"
@@ -53,6 +55,23 @@ public:
     virtual void selectBaudEntry(int index) = 0;  // CB_SETCURSEL on the baud list (1034)
     virtual int baudEntrySelection() = 0;         // CB_GETCURSEL, -1 when nothing is selected
     virtual void end(int result) = 0;             // EndDialog
+};
+
+// A serial prompt with no controls on a screen: the baud list's selection (an entry outside
+// the list's count selects nothing) and the result it ended with.
+class SerialPromptRecord : public SerialPromptView {
+public:
+    explicit SerialPromptRecord(int entryCount) : entryCount_(entryCount) {}
+    void selectBaudEntry(int index) override { selection = index >= 0 && index < entryCount_ ? index : -1; }
+    int baudEntrySelection() override { return selection; }
+    void end(int answer) override {
+        if (!result) result = answer;
+    }
+    int selection = -1;
+    std::optional<int> result;
+
+private:
+    int entryCount_;
 };
 
 // What the serial prompt delivers to the program, on the dialog's thread. The close box,
@@ -125,6 +144,11 @@ public:
 
     // Runs the serial prompt (dialog 136) modally over the dialog; returns its result.
     virtual int runSerialPrompt(SerialPromptEvents& events) = 0;
+
+    // Queues the task for the dialog's thread and returns at once, as PostMessageA does: it
+    // runs after the handler that is running now, like a click of the user's. A dialog that
+    // has ended drops it.
+    virtual void postToDialog(std::function<void()> task) = 0;
 
     // SerialLineOwner: sendSerialMessage sends to the dialog (SendMessageA); waitServing,
     // called on the dialog's thread, returns when the worker has finished, delivering to the

@@ -21,6 +21,12 @@ struct OsVersion {
 constexpr std::uint32_t osVersionInfoExSize = 156;  // OSVERSIONINFOEXA
 constexpr std::uint32_t osVersionInfoSize = 148;    // OSVERSIONINFOA
 
+// What GetLocalTime fills in.
+struct LocalTime {
+    int year = 0, month = 0, day = 0;
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
 // A started worker thread.
 class WorkerThread {
 public:
@@ -68,6 +74,8 @@ public:
     // CreateMutexW (not owned) with the name; the error code when it fails.
     virtual Result<NamedMutex> createNamedMutex(const std::string& name) = 0;
     virtual void closeMutex(Handle mutex) = 0;  // CloseHandle
+
+    virtual LocalTime localTime() = 0;  // GetLocalTime
 };
 
 }  // namespace setup

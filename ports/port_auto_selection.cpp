@@ -33,6 +33,7 @@ void restartSpooler(DialogContext& context) {
 
 // Install becomes "&Finish": the next press closes the dialog.
 void offerFinish(DialogContext& context) {
+    context.values.installationCompleted = true;
     context.window.enableInstall(true);
     context.window.setInstallCaption(text::finishCaption);
     context.calls.refresh();
@@ -112,6 +113,7 @@ ProbeStart startProbe(DialogContext& context, int k) {
 
 // Not searched: the printer stays on the first serial port.
 void keepFirstPort(DialogContext& context) {
+    context.values.printerEndsOn(firstSerialPort(context), false);
     context.calls.statusStep(text::currentPrinterPort + firstSerialPort(context) + context.config.serialKeptPortTail);
     offerFinish(context);
     context.window.setProgress(100);
@@ -120,6 +122,7 @@ void keepFirstPort(DialogContext& context) {
 // The only serial port is the printer's.
 void takeOnlyPort(DialogContext& context) {
     const std::string& entry = firstSerialPort(context);
+    context.values.printerEndsOn(entry, true);
     writePrinterPort(context, context.values.serialPrinterName, entry);
     restartSpooler(context);
     writePortSettings(context, entry);
@@ -132,6 +135,7 @@ void takeOnlyPort(DialogContext& context) {
 
 // No port answered: every COM printer, the new one included, goes back to its port.
 void finishNotFound(DialogContext& context, const char* head) {
+    context.values.printerEndsOn(firstSerialPort(context), false);
     restoreComPrinters(context);
     context.window.setProgress(90);
     restartSpooler(context);
@@ -143,6 +147,7 @@ void finishFound(DialogContext& context) {
     InstallValues& values = context.values;
     const std::string entry = values.ports.serial[static_cast<std::size_t>(values.probeIndex)];
     context.window.killTimer(serialProbeTimer);
+    values.printerEndsOn(entry, true);
     context.calls.statusStep(std::string(text::availablePrinterPort) + " " + entry);
     if (values.serialLine->hasPort()) values.serialLine->Close();
     writePrinterPort(context, values.serialPrinterName, entry);
@@ -173,6 +178,7 @@ void selectUsbPort(DialogContext& context, const std::string& printerName) {
     for (const std::string& port : context.values.ports.usb) {
         context.calls.statusStep(std::string(text::checking) + " " + port + " " + text::checkingTail);
         writePrinterPort(context, printerName, port);
+        context.values.printerEndsOn(port, false);
         context.window.setProgress(50);
         if (writeOnly) {
             selected = true;
@@ -181,6 +187,7 @@ void selectUsbPort(DialogContext& context, const std::string& printerName) {
         restartSpooler(context);
         context.window.setProgress(60);
         if (reportsOnline(context, printerName)) {
+            context.values.printerEndsOn(port, true);
             context.window.setProgress(70);
             selected = true;
             break;

@@ -29,4 +29,10 @@ private:
 // own results (Enter, Escape, the close box).
 std::optional<int> baudRateOfAnswer(int answer);
 
+// How many rates the baud list offers.
+constexpr int baudEntryCount = 9;
+
+// The baud-list entry of a rate; nothing for a rate the list does not offer.
+std::optional<int> baudEntryOf(int baudRate);
+
 }  // namespace setup

@@ -59,12 +59,16 @@ void probeOs(DialogContext& context) {
     System& system = context.platform.system;
     std::optional<bool> wow64 = system.isWow64Process();
     context.values.is64Bit = wow64.value_or(false);
-    const char* bitness = context.values.is64Bit ? "64 bit" : "32 bit";
+    context.calls.statusStep(context.config.systemPrefix +
+                             systemDescription(system, context.config, context.values.is64Bit));
+}
 
-    const auto& names = context.config.osNames;
-    int code = osCode(system, context.config.program);
+std::string systemDescription(System& system, const BuildConfig& config, bool is64Bit) {
+    const char* bitness = is64Bit ? "64 bit" : "32 bit";
+    const auto& names = config.osNames;
+    int code = osCode(system, config.program);
     const char* name = (code > 0 && code < static_cast<int>(names.size()) && names[code]) ? names[code] : "";
-    context.calls.statusStep(std::string(context.config.systemPrefix) + name + " " + bitness);
+    return std::string(name) + " " + bitness;
 }
 
 }  // namespace setup

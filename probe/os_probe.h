@@ -1,6 +1,8 @@
 #pragma once
 
-#include "config/program.h"
+#include <string>
+
+#include "config/build_config.h"
 #include "platform/system.h"
 
 namespace setup {
@@ -13,5 +15,8 @@ int osCode(System& system, Program program);
 
 // Sets the 64-bit flag and shows the OS name and bitness in the status line.
 void probeOs(DialogContext& context);
+
+// The OS name and bitness as the status line shows them after the prefix.
+std::string systemDescription(System& system, const BuildConfig& config, bool is64Bit);
 
 }  // namespace setup

@@ -10,8 +10,16 @@ jobs=$(nproc)
 win32_build=${WIN32_BUILD_DIR:-build/win32}
 win64_build=${WIN64_BUILD_DIR:-build/win64}
 
-cmake -S . -B "$win32_build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+# configure <build folder> <toolchain>: CMake reads a toolchain file at a folder's first
+# configure only; naming it again would earn a warning that it was not used.
+configure() {
+    local toolchain=()
+    [ -f "$1/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$2")
+    cmake -S . -B "$1" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
+}
+
+configure "$win32_build" cmake/toolchain-i686-mingw.cmake
 cmake --build "$win32_build" -j"$jobs"
 
-cmake -S . -B "$win64_build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-mingw.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure "$win64_build" cmake/toolchain-x86_64-mingw.cmake
 cmake --build "$win64_build" -j"$jobs"

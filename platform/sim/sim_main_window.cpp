@@ -71,6 +71,20 @@ void SimMainWindow::send(const std::function<void()>& task) {
     doneChanged.wait(l, [&] { return done; });
 }
 
+void SimMainWindow::postToDialog(std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    if (ended_) return;
+    queue_.push_back([this, task = std::move(task)] {
+        bool gone = false;
+        {
+            std::lock_guard<std::mutex> l(queueLock_);
+            gone = ended_;
+        }
+        if (!gone) task();
+    });
+    queueChanged_.notify_all();
+}
+
 void SimMainWindow::onDialogThread(const std::function<void()>& action) {
     send(action);
 }
@@ -290,24 +304,8 @@ void SimMainWindow::sendSerialMessage(std::uint32_t message, std::uintptr_t wPar
 const std::vector<std::string> SimMainWindow::baudEntries{"300",   "1200",  "2400",  "4800",  "9600",
                                                           "19200", "38400", "57600", "115200"};
 
-namespace {
-// The serial prompt's controls as the user left them.
-class SimPromptView : public SerialPromptView {
-public:
-    void selectBaudEntry(int index) override {
-        selection = index >= 0 && index < static_cast<int>(SimMainWindow::baudEntries.size()) ? index : -1;
-    }
-    int baudEntrySelection() override { return selection; }
-    void end(int answer) override {
-        if (!result) result = answer;
-    }
-    int selection = -1;
-    std::optional<int> result;
-};
-}  // namespace
-
 int SimMainWindow::runSerialPrompt(SerialPromptEvents& events) {
-    SimPromptView view;
+    SerialPromptRecord view(static_cast<int>(baudEntries.size()));
     events.onInit(view);
     SimPromptAnswer answer;
     {

@@ -173,6 +173,7 @@ public:
     void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) override;
     void killTimer(std::uintptr_t timerId) override;
     int runSerialPrompt(SerialPromptEvents& events) override;
+    void postToDialog(std::function<void()> task) override;
     void sendSerialMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void waitServing(WorkerThread& worker) override;
 

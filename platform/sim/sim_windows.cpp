@@ -720,6 +720,29 @@ void SimWindows::closeFile(Handle file) {
     open_.erase(file);
 }
 
+std::string SimWindows::unicodeSpelling(const std::string& ansi) {
+    std::string utf8;
+    for (unsigned char c : ansi)
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    return utf8;
+}
+
+bool SimWindows::appendFileW(const std::string& path, const std::string& bytes) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (injectedFailure("AppendFile", path)) return false;
+    fs::path host = resolve(path, true);
+    std::error_code error;
+    if (!fs::is_directory(host.parent_path(), error)) return false;
+    std::ofstream file(host, std::ios::binary | std::ios::app);
+    file << bytes;
+    return static_cast<bool>(file);
+}
+
 // --- system: DLL search and the installer's lock -----------------------------------------------
 
 std::string SimWindows::programFolderW() {
@@ -741,6 +764,13 @@ Result<NamedMutex> SimWindows::createNamedMutex(const std::string& name) {
     bool existed = namedMutexes.count(name) > 0;
     namedMutexes.insert(name);
     return NamedMutex{openObject({OpenObject::Mutex, name}), existed};
+}
+
+LocalTime SimWindows::localTime() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    LocalTime now = clock;
+    clock.millisecond = (clock.millisecond + 1) % 1000;
+    return now;
 }
 
 void SimWindows::closeMutex(Handle mutex) {

@@ -84,6 +84,8 @@ public:
     bool versionExAcceptsExRecord = true;  // false: only the plain record is understood
     std::optional<bool> wow64 = true;      // nothing: kernel32 lacks IsWow64Process
     std::string title = "multisetup";
+    // The local time; each reading moves it on by a millisecond.
+    LocalTime clock{2026, 12, 8, 9, 30, 0, 0};
 
     std::string currentDir = "C:\\Program";
     std::set<std::string> readOnlyFiles;  // Windows paths, compared without case
@@ -202,12 +204,16 @@ public:
     std::optional<std::string> ansiSpelling(const std::string& text) override;
     Result<Handle> openReadOnlyLockedW(const std::string& path) override;
     void closeFile(Handle file) override;
+    // The ANSI code page of this machine is Latin-1.
+    std::string unicodeSpelling(const std::string& ansi) override;
+    bool appendFileW(const std::string& path, const std::string& bytes) override;  // "AppendFile path" fails
     // --- System: DLL search and the installer's lock ----------------------------------------
     std::string programFolderW() override;
     std::string systemFolderW() override;
     void restrictDllSearch() override;
     Result<NamedMutex> createNamedMutex(const std::string& name) override;
     void closeMutex(Handle mutex) override;
+    LocalTime localTime() override;
 
 private:
     struct OpenObject {

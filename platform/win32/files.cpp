@@ -144,4 +144,23 @@ void Win32FileSystem::closeFile(Handle file) {
     CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
+std::string Win32FileSystem::unicodeSpelling(const std::string& ansi) {
+    if (ansi.empty()) return {};
+    int size = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    if (size <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), size);
+    return utf8FromWide(wide);
+}
+
+bool Win32FileSystem::appendFileW(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(widePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
 }  // namespace setup::win32

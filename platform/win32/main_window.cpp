@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
+
 #include "platform/win32/handle_cast.h"
 #include "platform/win32/list_view.h"
 #include "platform/win32/main_dialog_ids.h"
@@ -13,6 +15,8 @@ namespace setup::win32 {
 namespace {
 
 constexpr UINT wmSerialByte = WM_USER + 7;
+// A task posted to the dialog's thread; lParam holds it.
+constexpr UINT wmPostedTask = WM_APP + 1;
 
 HWND dialogWindow(Handle dialog) {
     return fromHandle<HWND>(dialog);
@@ -77,6 +81,15 @@ bool Win32MainWindow::dispatch(Handle dialog, unsigned int message, std::uintptr
         case WM_CLOSE:
             events_->onClose();
             return true;
+        case wmPostedTask: {
+            std::unique_ptr<std::function<void()>> task(reinterpret_cast<std::function<void()>*>(lParam));
+            (*task)();
+            return true;
+        }
+        case WM_WINDOWPOSCHANGING:
+            // The dialog manager shows a modal dialog by itself; a hidden one refuses.
+            if (hidden_) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+            return false;
         case WM_TIMER:
             events_->onTimer(wParam);
             return true;
@@ -266,6 +279,11 @@ void Win32MainWindow::waitServing(WorkerThread& worker) {
 
 void Win32MainWindow::sendSerialMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     SendMessageA(dialogWindow(dialog_), message, wParam, lParam);
+}
+
+void Win32MainWindow::postToDialog(std::function<void()> task) {
+    auto* posted = new std::function<void()>(std::move(task));
+    if (!PostMessageA(dialogWindow(dialog_), wmPostedTask, 0, reinterpret_cast<LPARAM>(posted))) delete posted;
 }
 
 int Win32MainWindow::runSerialPrompt(SerialPromptEvents& events) {

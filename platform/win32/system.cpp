@@ -144,4 +144,10 @@ void Win32System::closeMutex(Handle mutex) {
     CloseHandle(reinterpret_cast<HANDLE>(mutex));
 }
 
+LocalTime Win32System::localTime() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
 }  // namespace setup::win32

@@ -30,6 +30,8 @@ public:
 
     // Runs the dialog modally until it ends; returns the dialog's result.
     std::intptr_t run(MainWindowEvents& events);
+    // The dialog of the next run is never shown: it works as ever, with nobody to see it.
+    void keepHidden() { hidden_ = true; }
 
     Handle window() override;
     int sendUpdateData(std::intptr_t wParam) override;
@@ -72,6 +74,7 @@ public:
     void setTimer(std::uintptr_t timerId, std::uint32_t milliseconds) override;
     void killTimer(std::uintptr_t timerId) override;
     int runSerialPrompt(SerialPromptEvents& events) override;
+    void postToDialog(std::function<void()> task) override;
     void sendSerialMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void waitServing(WorkerThread& worker) override;
 
@@ -87,6 +90,7 @@ private:
     unsigned int updateMessage_;
     MainWindowEvents* events_ = nullptr;
     Handle dialog_ = 0;
+    bool hidden_ = false;
 };
 
 }  // namespace setup::win32

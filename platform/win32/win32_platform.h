@@ -69,6 +69,8 @@ public:
     std::optional<std::string> ansiSpelling(const std::string& text) override;
     Result<Handle> openReadOnlyLockedW(const std::string& path) override;
     void closeFile(Handle file) override;
+    std::string unicodeSpelling(const std::string& ansi) override;
+    bool appendFileW(const std::string& path, const std::string& bytes) override;
 };
 
 class Win32System : public System {
@@ -85,6 +87,7 @@ public:
     void restrictDllSearch() override;
     Result<NamedMutex> createNamedMutex(const std::string& name) override;
     void closeMutex(Handle mutex) override;
+    LocalTime localTime() override;
 };
 
 class Win32ArchiverDll : public ArchiverDll {

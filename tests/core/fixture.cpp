@@ -49,7 +49,7 @@ Desktop::~Desktop() {
     window.waitClosed();
 }
 
-void Desktop::providePackage(const std::string& driverNames) {
+void providePackage(sim::SimWindows& machine, const std::string& driverNames) {
     machine.writeFile(machine.currentDir + "\\DriverData.Drv", "7z archive");
     machine.archiveTree = {
         {"DriverName.cfg", driverNames},
@@ -61,14 +61,21 @@ void Desktop::providePackage(const std::string& driverNames) {
     };
 }
 
-void Desktop::provideFullPackage() {
+void provideFullPackage(sim::SimWindows& machine, Program program) {
     std::vector<std::vector<std::string>> sections;
     for (const char* name : receiptDisplayTable()) sections.push_back({name});
     for (const char* name : labelDisplayTable()) sections.push_back({name});
-    providePackage(driverNameFile(sections));
-    const Program program = dialog.context().config.program;
+    providePackage(machine, driverNameFile(sections));
     for (const PackageFile& file : packageFiles(program))
         machine.archiveTree[std::string(packageFolderPath(file.folder)) + "\\" + file.name] = file.name;
+}
+
+void Desktop::providePackage(const std::string& driverNames) {
+    test::providePackage(machine, driverNames);
+}
+
+void Desktop::provideFullPackage() {
+    test::provideFullPackage(machine, dialog.context().config.program);
 }
 
 void Desktop::open() {

@@ -46,6 +46,13 @@ struct TempRoot {
 // Builds DriverName.cfg text from sections of printer names ("" stands for no key).
 std::string driverNameFile(const std::vector<std::vector<std::string>>& sections);
 
+// Puts DriverData.Drv in the machine's current directory; the archiver unpacks the given
+// printer-name list and one driver file of each folder.
+void providePackage(sim::SimWindows& machine, const std::string& driverNames);
+// The same with every file the program's tables name and the printer-name list that gives
+// each driver index its display name.
+void provideFullPackage(sim::SimWindows& machine, Program program);
+
 // A machine with the main dialog on it, its package beside the program.
 struct Desktop {
     // With installEngines the dialog runs the real installation engines, else the spy.

@@ -444,6 +444,8 @@ run_platform_checks() {
 }
 
 source "$root/tests/wine/install_rounds.sh"
+# Unattended runs: /quiet, the exit code, the log.
+source "$root/tests/wine/unattended_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
 source "$root/tests/wine/package_safety.sh"
 # The serial line, the serial prompt and the port searches (COM ports on socat ptys).
@@ -506,6 +508,11 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         add_printer_settings_key
         run_receipt_on_parallel
         run_label_on_parallel
+        say "== unattended runs (WINEARCH=win32)"
+        new_prefix quiet win32
+        stage_programs
+        add_printer_settings_key
+        run_unattended_rounds
     else
         say "SKIP: the installation rounds on the 32-bit prefix need the package."
     fi

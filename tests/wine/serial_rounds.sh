@@ -253,3 +253,7 @@ if serial_install_round "serial, printer on COM2" "The available printer port:  
     fi
 fi
 stop_emulators
+
+# The same searches started unattended (/quiet), where Install creates printers.
+source "$(dirname "$serial_rounds_script")/unattended_rounds.sh"
+if [ "$arch" == win32 ]; then quiet_serial_rounds; fi

@@ -39,15 +39,9 @@
 #include <functional>
 #include <string>
 
-namespace {
+#include "utf8_text.h"
 
-std::string utf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string converted(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), converted.data(), size, nullptr,
-                        nullptr);
-    return converted;
-}
+namespace {
 
 std::wstring wide(const std::string& text) {
     int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);

@@ -1,0 +1,451 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "app/command_line.h"
+#include "app/unattended_run.h"
+#include "config/unattended_texts.h"
+#include "probe/port_enumeration.h"
+#include "tests/core/fixture.h"
+
+namespace setup::test {
+
+namespace {
+
+// --- the command line ---------------------------------------------------------------------------
+
+CommandLineOptions parsed(const std::string& arguments, Program program = Program::MultiSetup) {
+    ParsedCommandLine line = parseCommandLine("setup.exe " + arguments, program);
+    EXPECT_EQ(line.refusal, "") << arguments;
+    return line.options;
+}
+
+std::string refusal(const std::string& arguments, Program program = Program::MultiSetup) {
+    return parseCommandLine("setup.exe " + arguments, program).refusal;
+}
+
+TEST(ProgramOptions, SplitsAsWindowsProgramsDo) {
+    using Args = std::vector<std::string>;
+    EXPECT_EQ(splitCommandLine("\"C:\\Program Files\\multisetup.exe\" /a  b\t c"),
+              (Args{"C:\\Program Files\\multisetup.exe", "/a", "b", "c"}));
+    EXPECT_EQ(splitCommandLine("p /name:\"My shop printer\" /log=\"C:\\logs\\\\\""),
+              (Args{"p", "/name:My shop printer", "/log=C:\\logs\\"}));
+    EXPECT_EQ(splitCommandLine("p a\\\\\\\"b c\\d \"\""), (Args{"p", "a\\\"b", "c\\d", ""}));
+    EXPECT_FALSE(splitCommandLine("p /name:\"open"));
+}
+
+TEST(ProgramOptions, ReadsEveryOptionWithEitherSeparatorAndAnyCase) {
+    CommandLineOptions options =
+        parsed("/QUIET -printer:\"Series R01\" /Port=USB /portname:USB002 -Default /baud=9600 /LOG:C:\\a.log");
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.setDefault);
+    EXPECT_FALSE(options.help);
+    EXPECT_FALSE(options.none);
+    EXPECT_EQ(options.printer, "Series R01");
+    EXPECT_EQ(options.portKind, portKindUsb);
+    EXPECT_EQ(options.portName, "USB002");
+    EXPECT_EQ(options.baudRate, 9600);
+    EXPECT_EQ(options.logPath, "C:\\a.log");
+    // A value keeps what follows the first separator, separators included.
+    EXPECT_EQ(parsed("/portname=a:b=c").portName, "a:b=c");
+    EXPECT_EQ(parsed("/port:serial").portKind, portKindSerial);
+    EXPECT_EQ(parsed("/port:Parallel").portKind, portKindParallel);
+    EXPECT_EQ(parsed("/port:tcpip").portKind, portKindTcpIp);
+    EXPECT_TRUE(parsed("").none);
+    EXPECT_TRUE(parsed("/?").help);
+    EXPECT_TRUE(parsed("-HELP").help);
+    EXPECT_EQ(parsed("/name:\"Front till\"", Program::SoloSetup).name, "Front till");
+}
+
+TEST(ProgramOptions, RefusesWhatItCannotUse) {
+    EXPECT_EQ(refusal("/silent"), "Unknown option /silent.");
+    EXPECT_EQ(refusal("quiet"), "quiet is not an option: options start with / or -.");
+    EXPECT_EQ(refusal("/port:usb -PORT=serial"), "The option -PORT is given twice.");
+    EXPECT_EQ(refusal("/? /help"), "The option /help is given twice.");
+    EXPECT_EQ(refusal("/printer"), "The option /printer needs a value.");
+    EXPECT_EQ(refusal("/log:"), "The option /log needs a value.");
+    EXPECT_EQ(refusal("/quiet:yes"), "The option /quiet takes no value.");
+    EXPECT_EQ(refusal("/port:com"), "Unknown port kind com: use serial, usb, parallel or tcpip.");
+    EXPECT_EQ(refusal("/baud:14400"), "Unknown baud rate 14400.");
+    EXPECT_EQ(refusal("/baud:fast"), "Unknown baud rate fast.");
+    EXPECT_EQ(refusal("/name:x"), "Unknown option /name.");  // multisetup names printers after the driver
+    EXPECT_EQ(refusal("/quiet /port:usb"), "/quiet needs /printer.");
+    EXPECT_EQ(refusal("/quiet /printer:x"), "/quiet needs /port.");
+    EXPECT_EQ(refusal("/printer:\"x"), "A quotation mark is not closed.");
+    // Asking for help is never refused for what is missing.
+    EXPECT_EQ(refusal("/quiet /?"), "");
+}
+
+TEST(ProgramOptions, UsageNamesTheExitCodesAndTheOptionsOfEachProgram) {
+    const std::string multi = usageText(Program::MultiSetup);
+    const std::string solo = usageText(Program::SoloSetup, "Unknown option /x.");
+    for (const char* code : {"0 installed", "1167 installed", "2 no driver", "13 the package", "87 invalid",
+                             "1603 the installation failed", "1618 another installer"})
+        EXPECT_NE(multi.find(code), std::string::npos) << code;
+    EXPECT_EQ(multi.rfind("Usage: multisetup ", 0), 0u);
+    EXPECT_EQ(multi.find("/name"), std::string::npos);
+    EXPECT_EQ(solo.rfind("Unknown option /x.\r\n\r\nUsage: solosetup ", 0), 0u);
+    EXPECT_NE(solo.find("[/name:TEXT]"), std::string::npos);
+}
+
+// --- the answers nobody gives -------------------------------------------------------------------
+
+TEST(UnattendedAnswers, CancelWhereThereIsOneNoToAQuestionElseOk) {
+    EXPECT_EQ(unattendedAnswer(message_box::ok | message_box::iconError), message_box::idOk);
+    EXPECT_EQ(unattendedAnswer(message_box::okCancel), message_box::idCancel);
+    EXPECT_EQ(unattendedAnswer(message_box::retryCancel | message_box::iconError), message_box::idCancel);
+    EXPECT_EQ(unattendedAnswer(message_box::yesNo | message_box::iconQuestion), message_box::idNo);
+    EXPECT_EQ(unattendedAnswer(3 /* Yes, No, Cancel */), message_box::idCancel);
+    EXPECT_EQ(unattendedAnswer(2 /* Abort, Retry, Ignore */), 3 /* Abort */);
+}
+
+TEST(ExitCodes, TellTheWaysARunEnds) {
+    RunEnd installed{false, true, true, false, false, true, true, false};
+    EXPECT_EQ(exitCodeOf(installed), 0);
+    RunEnd notFound = installed;
+    notFound.portConfirmed = false;
+    EXPECT_EQ(exitCodeOf(notFound), 1167);
+    RunEnd second{};
+    second.anotherInstaller = true;
+    EXPECT_EQ(exitCodeOf(second), 1618);
+    RunEnd missing{false, true, false, false, true, false, false, false};  // the printer then is unknown too
+    EXPECT_EQ(exitCodeOf(missing), 2);
+    RunEnd refused = missing;
+    refused.packageProblem = true;
+    EXPECT_EQ(exitCodeOf(refused), 13);
+    RunEnd unknownChoice{false, true, true, false, true, false, false, false};
+    EXPECT_EQ(exitCodeOf(unknownChoice), 87);
+    RunEnd closed{false, true, true, false, false, false, false, true};
+    EXPECT_EQ(exitCodeOf(closed), 1602);
+    RunEnd stopped{false, true, true, false, false, false, false, false};
+    EXPECT_EQ(exitCodeOf(stopped), 1603);
+    // Closing the window after the installation completed does not undo it.
+    RunEnd closedAfterwards = installed;
+    closedAfterwards.endedByUser = true;
+    EXPECT_EQ(exitCodeOf(closedAfterwards), 0);
+}
+
+// --- whole runs on the simulated machine --------------------------------------------------------
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr const char* logPath = "C:\\Deploy\\setup.log";
+constexpr const char* windowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* portsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+
+// A till computer with the whole driver package beside the program, started with a command
+// line; the real engines install.
+struct Deployment {
+    explicit Deployment(Program program = Program::MultiSetup) : machine(root.path), program(program) {
+        machine.title = buildConfig(program).programName;
+        machine.ports = {{"LPT1:", "Local Port", "Local Port", 0}};
+        machine.writeFile("C:\\Deploy\\readme.txt", "");
+        provideFullPackage(machine, program);
+    }
+    void parallelPorts() { machine.ports.push_back({"LPT2:", "Local Port", "Local Port", 0}); }
+    void usbPorts() {
+        for (const char* port : {"USB001", "USB002"})
+            machine.ports.push_back({port, "USB Monitor", "Virtual printer port for USB", 0});
+    }
+    void serialPorts(const std::vector<std::string>& coms) {
+        for (std::size_t i = 0; i < coms.size(); ++i) {
+            machine.addSerialPort("\\Device\\Serial" + std::to_string(i), coms[i]);
+            machine.serial.attach(coms[i], {});
+            machine.setRegistryValue(RegistryRoot::LocalMachine, portsKey, coms[i] + ":", regSz,
+                                     std::string("9600,n,8,1") + '\0');
+        }
+    }
+
+    // Runs the program with these arguments until its dialog ends; the user, if any, acts
+    // once preparation has finished. Returns the exit code.
+    int run(const std::string& arguments, const std::function<void()>& user = {},
+            const std::function<void()>& beforeEnd = {}) {
+        const std::string commandLine = machine.title + ".exe " + arguments;
+        ParsedCommandLine line = parseCommandLine(commandLine, program);
+        EXPECT_EQ(line.refusal, "");
+        const BuildConfig& config = buildConfig(program);
+        UnattendedRun unattended(machine.platform(), config, window, line.options, commandLine);
+        MainDialog dialog(unattended.platform(), config, unattended.window(), engines);
+        window.open(unattended.events(dialog));
+        if (user) {
+            EXPECT_TRUE(window.waitFor([&] { return window.installEnabled; }));
+            user();
+        }
+        EXPECT_TRUE(window.waitClosed(std::chrono::seconds(30))) << "the run did not end";
+        if (beforeEnd) beforeEnd();
+        return unattended.end(dialog);
+    }
+
+    // The log's lines without their time stamps, which must all be there.
+    std::vector<std::string> log() const {
+        std::ifstream file(machine.hostPath(logPath), std::ios::binary);
+        std::vector<std::string> lines;
+        static const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*)\r$)");
+        for (std::string line; std::getline(file, line);) {
+            std::smatch match;
+            EXPECT_TRUE(std::regex_match(line, match, stamped)) << line;
+            lines.push_back(match[1]);
+        }
+        return lines;
+    }
+    bool logged(const std::string& text) const {
+        std::vector<std::string> lines = log();
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
+    const PrinterRecord* printer(const std::string& name) const {
+        for (const PrinterRecord& p : machine.printers)
+            if (p.printerName == name) return &p;
+        return nullptr;
+    }
+    std::optional<std::string> defaultPrinter() {
+        return machine.registryValue(RegistryRoot::CurrentUser, windowsKey, "Device");
+    }
+    bool packageLeft() const { return machine.exists("C:\\DriverName.cfg") || machine.exists("C:\\Ticket"); }
+
+    TempRoot root;
+    sim::SimWindows machine;
+    Program program;
+    sim::SimMainWindow window;
+    DriverEngines engines;
+};
+
+const std::string quietLog = std::string(" /log:") + logPath;
+
+TEST(QuietRun, ReceiptPrinterOnTheParallelPortNamedMadeDefault) {
+    Deployment till;
+    till.parallelPorts();
+    const int code = till.run("/quiet /printer:\"Series R01\" /port:parallel /portname:LPT2: /default" + quietLog);
+    EXPECT_EQ(code, 0);
+    ASSERT_NE(till.printer("Series R01"), nullptr);
+    EXPECT_EQ(till.printer("Series R01")->portName, "LPT2:");
+    EXPECT_EQ(till.defaultPrinter(), std::string("Series R01,winspool,LPT2:\0", 26));
+    // Nobody saw a box or the port dialog: its question was answered behind it.
+    EXPECT_TRUE(till.window.messageBoxes.empty());
+    EXPECT_TRUE(till.window.portDialogs.empty());
+    EXPECT_FALSE(till.packageLeft());
+    EXPECT_TRUE(till.logged("Port dialog (parallel): ports LPT1:, LPT2: -> LPT2:"));
+    EXPECT_TRUE(till.logged("The printer is on LPT2:"));
+    EXPECT_TRUE(till.logged("Exit code 0: installed"));
+}
+
+TEST(QuietRun, WithoutDefaultTheDefaultPrinterStaysAndTheOnlyPortIsTaken) {
+    Deployment till;
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel"), 0);
+    ASSERT_NE(till.printer("Series R01"), nullptr);
+    EXPECT_EQ(till.printer("Series R01")->portName, "LPT1:");
+    EXPECT_FALSE(till.defaultPrinter());
+}
+
+TEST(QuietRun, AChoiceTheMachineOrPackageDoesNotOfferInstallsNothing) {
+    struct Case {
+        const char* arguments;
+        const char* logged;
+    } cases[] = {
+        {"/printer:\"Series R99\" /port:parallel", "Command line: the printer Series R99 is not in the driver list ("},
+        {"/printer:\"Series R01\" /port:parallel",
+         "Command line: this machine has more than one parallel port (LPT1:, LPT2:): /portname names the one to use."},
+        {"/printer:\"Series R01\" /port:parallel /portname:LPT7:",
+         "Command line: the port LPT7: is not a parallel port of this machine (LPT1:, LPT2:)."},
+        {"/printer:\"Series R01\" /port:usb /portname:USB001", "Command line: the port USB001 is not a USB port"},
+    };
+    for (const Case& c : cases) {
+        Deployment till;
+        till.parallelPorts();
+        EXPECT_EQ(till.run(std::string("/quiet ") + c.arguments + quietLog), 87) << c.arguments;
+        EXPECT_TRUE(till.machine.printers.empty()) << c.arguments;
+        EXPECT_TRUE(till.machine.drivers.empty()) << c.arguments;
+        EXPECT_FALSE(till.packageLeft()) << c.arguments;
+        std::vector<std::string> log = till.log();
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(c.logged, 0) == 0; }))
+            << c.arguments;
+        EXPECT_EQ(log.back(), "Exit code 87: invalid command line, unknown printer or port");
+    }
+}
+
+// The whole log of a receipt printer on USB whose search finds no printer: Retry is never
+// asked, the printer stays on the last USB port and the run says so.
+TEST(QuietRun, UsbSearchFindingNothingLogsTheWholeRun) {
+    Deployment till;
+    till.usbPorts();
+    const std::string arguments = "/quiet /printer:\"Series R01\" /port:usb" + quietLog;
+    EXPECT_EQ(till.run(arguments), 1167);
+    ASSERT_NE(till.printer("Series R01"), nullptr);
+    EXPECT_TRUE(till.window.messageBoxes.empty());
+    std::vector<std::string> log = till.log();
+    const std::vector<std::string> expected{
+        "multisetup 2, 0, 4, 2, command line: multisetup.exe " + arguments,
+        "Status: Reading driver file...",
+        "Status: Current Systems is Microsoft Windows 7  64 bit",
+        "System: Microsoft Windows 7  64 bit",
+        "Install pressed (by rule).",
+        "Status: Adding printer drive Series R01",
+        "Status: Driver Series R01 is added",
+        "Failed: OpenPrinter(Series R01), error 1801",
+        "Status: Added the printer Series R01",
+        "Status: Set the printer Series R01 to default printer",
+        "Status: Checking USB ports...",
+        "Status: Checking  USB001 ....",
+        "Status: Checking  USB002 ....",
+        "Box \"Fail to select port\": ",
+        "Status: The installation is completed.",
+        "Finish pressed (by rule).",
+        "The printer is on USB002, where the search did not find it",
+        "Exit code 1167: installed, but the search found no printer",
+    };
+    std::size_t at = 0;
+    for (const std::string& line : log) {
+        if (at < expected.size() && line.rfind(expected[at], 0) == 0) ++at;
+    }
+    std::string whole;
+    for (const std::string& line : log) whole += line + "\n";
+    EXPECT_EQ(at, expected.size()) << "missing or out of order: " << (at < expected.size() ? expected[at] : "")
+                                   << "\nin\n" << whole;
+    EXPECT_EQ(log.back(), expected.back());
+    auto box = std::find_if(log.begin(), log.end(), [](const std::string& line) { return line.rfind("Box", 0) == 0; });
+    ASSERT_NE(box, log.end());
+    EXPECT_EQ(box->substr(box->size() - 19), "-> Cancel (by rule)");
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& line) { return line.rfind("Box", 0) == 0; }), 1);
+}
+
+TEST(QuietRun, SerialSearchAtTheGivenBaudRateFindsThePrinter) {
+    Deployment till;
+    till.serialPorts({"COM1", "COM2", "COM3"});
+    till.machine.serial.attach("COM2", sim::SimSerialDevice::answering(Bytes{0x12}, 20));
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:serial /baud:38400" + quietLog), 0);
+    ASSERT_NE(till.printer("Series R01"), nullptr);
+    EXPECT_EQ(till.printer("Series R01")->portName, "COM2:");
+    EXPECT_TRUE(till.window.promptPreselections.empty());  // the prompt was never shown
+    EXPECT_TRUE(till.logged("Serial prompt: Yes at 38400 baud (by rule)"));
+    EXPECT_EQ(till.machine.registryValue(RegistryRoot::LocalMachine, portsKey, "COM2:").value_or("").substr(0, 5),
+              "38400");
+}
+
+TEST(QuietRun, SerialPortsThatStaySilentEndWithTheNotFoundCode) {
+    Deployment till;
+    till.serialPorts({"COM1", "COM2"});
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:serial" + quietLog), 1167);
+    EXPECT_TRUE(till.logged("Serial prompt: Yes at 19200 baud (by rule)"));
+    EXPECT_TRUE(till.logged("The printer is on COM1:, where the search did not find it"));
+}
+
+TEST(QuietRun, ANamedSerialPortIsUsedWithoutASearch) {
+    Deployment till;
+    till.serialPorts({"COM1", "COM2", "COM3"});
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:serial /portname:COM3: /baud:9600" + quietLog), 0);
+    ASSERT_NE(till.printer("Series R01"), nullptr);
+    EXPECT_EQ(till.printer("Series R01")->portName, "COM3:");
+    EXPECT_FALSE(till.logged("Serial prompt: Yes at 9600 baud (by rule)"));
+    EXPECT_TRUE(till.machine.logMatching("CreateFile \\\\.\\COM").empty());
+    // The line settings are still written for it.
+    EXPECT_EQ(till.machine.registryValue(RegistryRoot::LocalMachine, portsKey, "COM3:").value_or("").substr(0, 4),
+              "9600");
+}
+
+TEST(QuietRun, TcpIpWithoutAPortStopsWithoutTheMonitorsDialog) {
+    Deployment till;
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:tcpip" + quietLog), 1603);
+    EXPECT_TRUE(till.machine.printers.empty());
+    EXPECT_TRUE(till.machine.logMatching("AddPort").empty());
+    EXPECT_TRUE(till.logged("AddPort(Standard TCP/IP Port) not called: the port monitor's dialog needs a user"));
+    EXPECT_FALSE(till.packageLeft());
+}
+
+TEST(QuietRun, AFailedDriverRegistrationIsCancelledAndLogged) {
+    Deployment till;
+    till.machine.failingCalls["AddPrinterDriverEx"] = 5;
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog), 1603);
+    EXPECT_TRUE(till.window.messageBoxes.empty());
+    EXPECT_TRUE(till.logged("Failed: AddPrinterDriverEx(Series R01), error 5"));
+    std::vector<std::string> log = till.log();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.rfind("Box \"Error\": ", 0) == 0 && line.find("-> Cancel (by rule)") != std::string::npos;
+    }));
+    EXPECT_FALSE(till.packageLeft());
+}
+
+TEST(QuietRun, PackageAndLockProblemsHaveTheirCodes) {
+    {
+        Deployment till;
+        till.machine.archiverPresent = false;
+        EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog), 2);
+        EXPECT_TRUE(till.window.messageBoxes.empty());
+    }
+    {
+        Deployment till;
+        till.machine.archiverBehaviour = sim::ArchiverBehaviour::Fail;
+        EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog), 13);
+        EXPECT_FALSE(till.packageLeft());
+    }
+    {
+        Deployment till;
+        till.machine.namedMutexes.insert(std::string(InstallerLock::name));
+        EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog), 1618);
+        EXPECT_TRUE(till.machine.printers.empty());
+        std::vector<std::string> log = till.log();
+        EXPECT_NE(log[1].find("The driver installer is already running."), std::string::npos);
+    }
+}
+
+TEST(QuietRun, ALogThatCannotBeWrittenDoesNotStopTheInstallation) {
+    Deployment till;
+    till.machine.failingCalls[std::string("AppendFile ") + logPath] = 5;
+    // Once the log can be written again, the exit code's line says how much is missing.
+    const int code = till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog, {},
+                              [&] { till.machine.failingCalls.clear(); });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(till.printer("Series R01"), nullptr);
+    std::vector<std::string> log = till.log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "The printer is on LPT1:");
+    EXPECT_TRUE(std::regex_match(log[1], std::regex(R"(Exit code 0: installed \([1-9][0-9]* lines of this log could not be written\))")))
+        << log[1];
+}
+
+TEST(QuietRun, TheOnlyTcpIpPortIsChosenInItsDialog) {
+    Deployment till;
+    till.machine.ports.push_back({"IP_10.0.0.5", "Standard TCP/IP Port", tcpIpPortDescription, 0});
+    EXPECT_EQ(till.run("/quiet /printer:\"Series L40\" /port:tcpip" + quietLog), 0);
+    ASSERT_NE(till.printer("Series L40"), nullptr);
+    EXPECT_EQ(till.printer("Series L40")->portName, "IP_10.0.0.5");
+    EXPECT_TRUE(till.logged("Port dialog (TCP/IP): ports IP_10.0.0.5 -> IP_10.0.0.5"));
+}
+
+// --- without /quiet: the choices are preselected and the user decides ---------------------------
+
+TEST(AttendedRun, TheCommandLinePreselectsTheDialogsChoices) {
+    Deployment till(Program::SoloSetup);
+    till.usbPorts();
+    int code = till.run("/printer:\"Series R01\" /port:usb /name:\"Front till\"" + quietLog, [&] {
+        till.window.onDialogThread([] {});  // the preselection is posted behind preparation
+        EXPECT_TRUE(till.window.waitFor([&] { return till.window.printerNameText == "Front till"; }));
+        EXPECT_EQ(till.window.driverList.at(static_cast<std::size_t>(till.window.driverSelection)), "Series R01");
+        EXPECT_TRUE(till.window.portRows.at(portKindUsb).selected);
+        EXPECT_FALSE(till.window.defaultPrinterTicked);
+        till.window.clickCloseBox();
+    });
+    EXPECT_EQ(code, 1602);
+    EXPECT_TRUE(till.machine.printers.empty());
+    EXPECT_TRUE(till.logged("The user closed the window."));
+}
+
+TEST(AttendedRun, TheUsersAnswersAreLoggedAndTheCodeFollowsTheOutcome) {
+    Deployment till;
+    till.usbPorts();
+    till.machine.attachedDevices.insert("USB002");
+    int code = till.run("/printer:\"Series R01\" /port:usb /default" + quietLog, [&] {
+        till.window.onDialogThread([] {});
+        EXPECT_TRUE(till.window.waitFor([&] { return till.window.portRows.at(portKindUsb).selected; }));
+        till.window.clickInstall();
+        EXPECT_TRUE(till.window.waitFor([&] { return till.window.installText == "&Finish"; }));
+        till.window.clickInstall();
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(till.printer("Series R01")->portName, "USB002");
+    EXPECT_EQ(till.defaultPrinter(), std::string("Series R01,winspool,USB001\0", 27));
+    EXPECT_TRUE(till.logged("The printer is on USB002"));
+}
+
+}  // namespace
+
+}  // namespace setup::test
