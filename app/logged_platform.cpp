@@ -34,9 +34,10 @@ public:
         if (!result.ok) failed(call, argument, result.error);
         return result;
     }
-    bool check(bool ok, const std::string& call) {
-        if (!ok) log_.line("Failed: " + call);
-        return ok;
+    // A call that answers with an error number, win_error::success when it worked.
+    std::uint32_t checkError(std::uint32_t error, const std::string& call, const std::string& argument = {}) {
+        if (error != win_error::success) failed(call, argument, error);
+        return error;
     }
 
 private:
@@ -55,8 +56,10 @@ public:
     Result<ServiceState> queryStatus(Handle service) override {
         return log_.check(inner_.queryStatus(service), "QueryServiceStatus");
     }
-    bool start(Handle service) override { return log_.check(inner_.start(service), "StartService"); }
-    bool stop(Handle service) override { return log_.check(inner_.stop(service), "ControlService(stop)"); }
+    std::uint32_t start(Handle service) override { return log_.checkError(inner_.start(service), "StartService"); }
+    std::uint32_t stop(Handle service) override {
+        return log_.checkError(inner_.stop(service), "ControlService(stop)");
+    }
     void close(Handle handle) override { inner_.close(handle); }
 
 private:
@@ -137,9 +140,7 @@ public:
         return log_.check(std::move(value), "RegEnumValue", std::to_string(index));
     }
     std::uint32_t setValue(Handle key, const std::string& name, std::uint32_t type, const std::string& data) override {
-        std::uint32_t error = inner_.setValue(key, name, type, data);
-        if (error != win_error::success) log_.failed("RegSetValueEx", name, error);
-        return error;
+        return log_.checkError(inner_.setValue(key, name, type, data), "RegSetValueEx", name);
     }
     Result<Handle> createKey(RegistryRoot root, const std::string& path) override {
         return log_.check(inner_.createKey(root, path), "RegCreateKeyEx", rootName(root) + path);
