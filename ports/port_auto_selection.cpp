@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "install/printer_list.h"
+#include "probe/printer_list.h"
 #include "platform/main_window.h"
 #include "ports/port_registry.h"
 #include "ports/serial_line.h"

@@ -1,4 +1,4 @@
-#include "install/printer_list.h"
+#include "probe/printer_list.h"
 
 namespace setup {
 
