@@ -19,31 +19,78 @@ bool searchesPort(int portKind) {
     return portKind == portKindSerial || portKind == portKindUsb;
 }
 
-// A printer of the same name goes first, with its queued jobs.
-void removeExistingPrinter(DialogContext& context, const std::string& printerName) {
-    Spooler& spooler = context.platform.spooler;
-    Result<Handle> existing = spooler.openPrinter(printerName, rawDatatype, printerAllAccess);
-    if (!existing) return;
-    context.calls.statusStep(text::printerExistsHead + printerName + text::printerExistsTail);
-    spooler.setPrinterCommand(*existing, printerControlPurge);
-    spooler.deletePrinter(*existing);
-    spooler.closePrinter(*existing);
+// A printer of the same name that was there before the installation.
+struct Predecessor {
+    std::optional<PrinterRecord> settings;  // as the spooler gave them, when there was one
+    bool removed = false;
+};
+
+// Stops the tail with Install usable again; the status line says why.
+void endWithoutPrinter(DialogContext& context, const std::string& message, const std::string& caption) {
+    context.window.messageBox(message, caption, message_box::ok);
+    context.window.enableInstall(true);
+    context.window.setProgress(0);
 }
 
-// The printer could not be created: say why and leave Install usable.
-void printerNotAdded(DialogContext& context, std::uint32_t error) {
-    MainWindow& window = context.window;
-    if (error == spooler_error::unknownPort || error == spooler_error::modNotFound) {
-        window.messageBox(error == spooler_error::unknownPort ? text::noUsefulPort : text::missingSystemFiles,
-                          text::promptCaption, message_box::ok);
-        window.setInstallCaption(text::reinstallCaption);
-    } else {
-        char message[64];
-        std::snprintf(message, sizeof message, text::addPrinterFailed, static_cast<int>(error));
-        window.messageBox(message, text::errorPromptCaption, message_box::ok);
+// A printer of the same name goes first, with its queued jobs; its settings are read before,
+// so that it can be created again should the new printer fail. False, said, when its settings
+// cannot be read: then it stays and no printer is created.
+bool removeExistingPrinter(DialogContext& context, const std::string& printerName, Predecessor& predecessor) {
+    Spooler& spooler = context.platform.spooler;
+    Result<Handle> existing = spooler.openPrinter(printerName, rawDatatype, printerAllAccess);
+    if (!existing) return true;
+    Result<PrinterRecord> settings = spooler.getPrinter(*existing);
+    if (!settings) {
+        spooler.closePrinter(*existing);
+        const std::string message = fillText(text::printerUnreadable, {printerName, std::to_string(settings.error())});
+        context.calls.statusStep(message);
+        endWithoutPrinter(context, message, text::errorPromptCaption);
+        return false;
     }
-    window.enableInstall(true);
-    window.setProgress(0);
+    predecessor.settings = *settings;
+    context.calls.statusStep(text::printerExistsHead + printerName + text::printerExistsTail);
+    spooler.setPrinterCommand(*existing, printerControlPurge);
+    predecessor.removed = spooler.deletePrinter(*existing).ok;
+    spooler.closePrinter(*existing);
+    return true;
+}
+
+// The new printer could not be created: the one that was there before is created again
+// from its settings. Says what became of it; empty when there was none.
+std::string putBackPredecessor(DialogContext& context, const Predecessor& predecessor) {
+    if (!predecessor.settings) return {};
+    const PrinterRecord& old = *predecessor.settings;
+    if (predecessor.removed) {
+        Result<Handle> again = context.platform.spooler.addPrinter(old);
+        if (!again)
+            return fillText(text::printerNotRestored,
+                            {old.printerName, old.portName, old.driverName, std::to_string(again.error())});
+        context.platform.spooler.closePrinter(*again);
+    }
+    return fillText(text::printerKept, {old.printerName, old.portName, old.driverName});
+}
+
+// The printer could not be created: say why and what became of the printer that was there
+// before, and leave Install usable.
+void printerNotAdded(DialogContext& context, std::uint32_t error, const Predecessor& predecessor = {}) {
+    const std::string outcome = putBackPredecessor(context, predecessor);
+    std::string message;
+    const char* caption = text::promptCaption;
+    if (error == spooler_error::unknownPort || error == spooler_error::modNotFound) {
+        message = error == spooler_error::unknownPort ? text::noUsefulPort : text::missingSystemFiles;
+        context.window.setInstallCaption(text::reinstallCaption);
+    } else {
+        char code[64];
+        std::snprintf(code, sizeof code, text::addPrinterFailed, static_cast<int>(error));
+        message = code;
+        caption = text::errorPromptCaption;
+    }
+    if (!outcome.empty()) {
+        // The status line no longer says the printer is being re-added.
+        context.calls.statusStep(outcome);
+        message += "\r\n\r\n" + outcome;
+    }
+    endWithoutPrinter(context, message, caption);
 }
 
 // The port the printer is created on: the chosen one, or for a serial or USB printer whose
@@ -54,32 +101,44 @@ std::optional<std::string> creationPort(const InstallValues& values) {
     return values.ports.parallel.front();
 }
 
-void reportCreation(DialogContext& context, const std::string& printerName, const std::string& port) {
+// The status of a serial or USB printer that went to the first parallel port because its
+// kind had no port: it names the port the printer is on. Nothing for any other printer.
+std::optional<std::string> fallbackStatus(DialogContext& context, const std::string& port) {
     const InstallValues& values = context.values;
-    if (values.portsFound)
+    if (values.portsFound || !searchesPort(*values.portKind)) return std::nullopt;
+    return (*values.portKind == portKindSerial ? context.config.noSerialPort : text::noUsbPort) + port;
+}
+
+void reportCreation(DialogContext& context, const std::string& printerName, const std::string& port) {
+    if (context.values.portsFound)
         context.calls.statusStep(text::printerAdded + printerName);
-    else if (*values.portKind == portKindSerial)
-        context.calls.statusStep(context.config.noSerialPort + port);
-    else if (*values.portKind == portKindUsb)
-        context.calls.statusStep(text::noUsbPort + port);
+    else if (std::optional<std::string> fallback = fallbackStatus(context, port))
+        context.calls.statusStep(*fallback);
     else
         context.calls.refresh();
 }
 
-// Writes "name,winspool,port" as the user's default printer.
-void setDefaultPrinter(DialogContext& context, const std::string& printerName, const std::string& port) {
+// Writes "name,winspool,port" as the user's default printer, creating the key a damaged or
+// new profile lacks. False, said in the status line and a box, when it could not.
+bool setDefaultPrinter(DialogContext& context, const std::string& printerName, const std::string& port) {
     Registry& registry = context.platform.registry;
-    Result<Handle> key = registry.openKey(RegistryRoot::CurrentUser, windowsKey, RegistryAccess::SetValue);
-    if (!key) return;
-    const std::string device = printerName + ",winspool," + port;
-    if (registry.setValue(*key, defaultPrinterValue, regSz, stringValue(device)) != win_error::success)
-        context.calls.appMessageBox(text::defaultPrinterNotSet, message_box::ok);
-    registry.closeKey(*key);
+    Result<Handle> key = registry.createKey(RegistryRoot::CurrentUser, windowsKey);
+    std::uint32_t error = key.error();
+    if (key) {
+        const std::string device = printerName + ",winspool," + port;
+        error = registry.setValue(*key, defaultPrinterValue, regSz, stringValue(device));
+        registry.closeKey(*key);
+    }
+    if (error == win_error::success) return true;
+    const std::string message = fillText(text::defaultPrinterNotSet, {printerName, std::to_string(error)});
+    context.calls.statusStep(message);
+    context.calls.appMessageBox(message, message_box::ok);
+    return false;
 }
 
-void finish(DialogContext& context) {
+void finish(DialogContext& context, const std::string& status) {
     context.window.setProgress(100);
-    context.calls.statusStep(text::installationCompleted);
+    context.calls.statusStep(status);
     context.window.enableInstall(true);
     context.window.setInstallCaption(text::finishCaption);
     context.calls.refresh();
@@ -94,26 +153,30 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
 
     std::optional<std::string> port = creationPort(values);
     if (!port) return printerNotAdded(context, spooler_error::unknownPort);
-    removeExistingPrinter(context, printerName);
+    Predecessor predecessor;
+    if (!removeExistingPrinter(context, printerName, predecessor)) return;
     Result<Handle> printer = context.platform.spooler.addPrinter(
         PrinterRecord{printerName, *port, displayName, printProcessor, rawDatatype});
-    if (!printer) return printerNotAdded(context, printer.error());
+    if (!printer) return printerNotAdded(context, printer.error(), predecessor);
     reportCreation(context, printerName, *port);
     context.platform.spooler.closePrinter(*printer);
     context.window.setProgress(30);
 
     // The default printer names the port the printer was created on.
-    if (values.setDefaultPrinter == 1) setDefaultPrinter(context, printerName, *port);
+    const bool defaultSet = values.setDefaultPrinter != 1 || setDefaultPrinter(context, printerName, *port);
     context.window.setProgress(40);
-    context.calls.statusStep(text::setDefaultHead + printerName + text::setDefaultTail);
+    if (defaultSet) context.calls.statusStep(text::setDefaultHead + printerName + text::setDefaultTail);
 
-    if (*values.portKind == portKindSerial)
+    // A printer on the fallback port has no serial port to look for.
+    const std::optional<std::string> fallback = fallbackStatus(context, *port);
+    if (*values.portKind == portKindSerial && !fallback)
         selectSerialPort(context, printerName);
     else if (*values.portKind == portKindUsb)
         selectUsbPort(context, printerName);
     context.platform.system.sleep(pauseMs);
-    // The serial search finishes the dialog itself, possibly later from its timer.
-    if (*values.portKind != portKindSerial) finish(context);
+    // The serial search finishes the dialog itself, possibly later from its timer. The user
+    // ends on the port a fallback printer really is on.
+    if (*values.portKind != portKindSerial || fallback) finish(context, fallback.value_or(text::installationCompleted));
 }
 
 }  // namespace setup

@@ -14,4 +14,13 @@ bool listPrinters(Spooler& spooler, PrinterLists& printers) {
     return !printers.names.empty();
 }
 
+Result<std::optional<PrinterRecord>> readPrinter(Spooler& spooler, const std::string& name) {
+    Result<Handle> printer = spooler.openPrinter(name, "RAW", printerAllAccess);
+    if (!printer) return std::optional<PrinterRecord>{};
+    Result<PrinterRecord> settings = spooler.getPrinter(*printer);
+    spooler.closePrinter(*printer);
+    if (!settings) return Result<std::optional<PrinterRecord>>::failure(settings.error());
+    return std::optional<PrinterRecord>{*settings};
+}
+
 }  // namespace setup

@@ -140,6 +140,18 @@ SpoolerCall SimWindows::setPrinterCommand(Handle printer, std::uint32_t command)
     return {true, 0};
 }
 
+Result<PrinterRecord> SimWindows::getPrinter(Handle printer) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("GetPrinter");
+    const OpenObject* open = object(printer, OpenObject::Printer);
+    if (!open) return Result<PrinterRecord>::failure(win_error::invalidHandle);
+    if (std::uint32_t error = injectedFailure("GetPrinter")) return Result<PrinterRecord>::failure(error);
+    auto found = std::find_if(printers.begin(), printers.end(),
+                              [&](const PrinterRecord& p) { return p.printerName == open->name; });
+    if (found == printers.end()) return Result<PrinterRecord>::failure(spooler_error::invalidPrinterName);
+    return *found;
+}
+
 SpoolerCall SimWindows::deletePrinter(Handle printer) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("DeletePrinter");
@@ -162,7 +174,8 @@ void SimWindows::closePrinter(Handle printer) {
 Result<Handle> SimWindows::addPrinter(const PrinterRecord& printer) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("AddPrinter " + printer.printerName + " " + printer.portName + " " + printer.driverName);
-    if (std::uint32_t error = injectedFailure("AddPrinter")) return Result<Handle>::failure(error);
+    if (std::uint32_t error = injectedFailure("AddPrinter", printer.driverName))
+        return Result<Handle>::failure(error);
     if (std::any_of(printers.begin(), printers.end(),
                     [&](const PrinterRecord& p) { return p.printerName == printer.printerName; }))
         return Result<Handle>::failure(spooler_error::printerAlreadyExists);

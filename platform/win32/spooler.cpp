@@ -70,6 +70,31 @@ SpoolerCall outcome(BOOL done) {
     return done ? SpoolerCall{true, 0} : SpoolerCall{false, GetLastError()};
 }
 
+// Empty texts go as null pointers, as a zeroed record has them.
+char* textOrNull(const std::string& value) {
+    return value.empty() ? nullptr : text(value);
+}
+
+PrinterRecord printerRecordOf(const PRINTER_INFO_2A& record) {
+    PrinterRecord printer;
+    printer.printerName = textOrEmpty(record.pPrinterName);
+    printer.portName = textOrEmpty(record.pPortName);
+    printer.driverName = textOrEmpty(record.pDriverName);
+    printer.printProcessor = textOrEmpty(record.pPrintProcessor);
+    printer.datatype = textOrEmpty(record.pDatatype);
+    printer.shareName = textOrEmpty(record.pShareName);
+    printer.comment = textOrEmpty(record.pComment);
+    printer.location = textOrEmpty(record.pLocation);
+    printer.separatorFile = textOrEmpty(record.pSepFile);
+    printer.parameters = textOrEmpty(record.pParameters);
+    printer.attributes = record.Attributes;
+    printer.priority = record.Priority;
+    printer.defaultPriority = record.DefaultPriority;
+    printer.startTime = record.StartTime;
+    printer.untilTime = record.UntilTime;
+    return printer;
+}
+
 }  // namespace
 
 Result<std::string> Win32Spooler::printerDriverDirectory(const std::string& environment, std::uint32_t bufferSize) {
@@ -125,6 +150,16 @@ void Win32Spooler::closePrinter(Handle printer) {
     ClosePrinter(reinterpret_cast<HANDLE>(printer));
 }
 
+Result<PrinterRecord> Win32Spooler::getPrinter(Handle printer) {
+    DWORD needed = 0;
+    GetPrinterA(reinterpret_cast<HANDLE>(printer), 2, nullptr, 0, &needed);
+    if (needed == 0) return Result<PrinterRecord>::failure(GetLastError());
+    std::vector<BYTE> buffer(needed);
+    if (!GetPrinterA(reinterpret_cast<HANDLE>(printer), 2, buffer.data(), needed, &needed))
+        return Result<PrinterRecord>::failure(GetLastError());
+    return printerRecordOf(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
+}
+
 Result<Handle> Win32Spooler::addPrinter(const PrinterRecord& printer) {
     PRINTER_INFO_2A record{};
     record.pPrinterName = text(printer.printerName);
@@ -132,6 +167,16 @@ Result<Handle> Win32Spooler::addPrinter(const PrinterRecord& printer) {
     record.pDriverName = text(printer.driverName);
     record.pPrintProcessor = text(printer.printProcessor);
     record.pDatatype = text(printer.datatype);
+    record.pShareName = textOrNull(printer.shareName);
+    record.pComment = textOrNull(printer.comment);
+    record.pLocation = textOrNull(printer.location);
+    record.pSepFile = textOrNull(printer.separatorFile);
+    record.pParameters = textOrNull(printer.parameters);
+    record.Attributes = printer.attributes;
+    record.Priority = printer.priority;
+    record.DefaultPriority = printer.defaultPriority;
+    record.StartTime = printer.startTime;
+    record.UntilTime = printer.untilTime;
     HANDLE created = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
     if (created == nullptr) return Result<Handle>::failure(GetLastError());
     return reinterpret_cast<Handle>(created);
@@ -148,10 +193,7 @@ Result<std::vector<PrinterRecord>> Win32Spooler::enumPrinters(std::uint32_t flag
         return Result<std::vector<PrinterRecord>>::failure(GetLastError());
     const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
     std::vector<PrinterRecord> printers;
-    for (DWORD i = 0; i < returned; ++i)
-        printers.push_back(PrinterRecord{textOrEmpty(records[i].pPrinterName), textOrEmpty(records[i].pPortName),
-                                         textOrEmpty(records[i].pDriverName), textOrEmpty(records[i].pPrintProcessor),
-                                         textOrEmpty(records[i].pDatatype)});
+    for (DWORD i = 0; i < returned; ++i) printers.push_back(printerRecordOf(records[i]));
     return printers;
 }
 
