@@ -39,8 +39,11 @@ bool setText(DialogContext& context, const std::string& key, const std::string& 
 bool writePrinterPort(DialogContext& context, const std::string& printer, const std::string& port) {
     setText(context, printersKey + printer, "Port", port, text::registryFailed);
     setText(context, printersKey + printer + "\\DsSpooler", "portName", port, text::registryFailed);
-    setText(context, controlSetPrintersKey + printer, "Port", port, text::registryFailed);
-    const bool taken = setText(context, currentControlSetPrintersKey + printer, "Port", port, text::registryFailed);
+    // The spooler starts from the current control set, which is the first one on a machine
+    // that started normally: either write reaches it.
+    const bool firstSet = setText(context, controlSetPrintersKey + printer, "Port", port, text::registryFailed);
+    const bool currentSet = setText(context, currentControlSetPrintersKey + printer, "Port", port, text::registryFailed);
+    const bool taken = firstSet || currentSet;
 
     Registry& registry = context.platform.registry;
     Result<Handle> created = registry.createKey(RegistryRoot::CurrentConfig, currentControlSetPrintersKey + printer);
