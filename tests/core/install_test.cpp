@@ -594,6 +594,20 @@ TEST(ExistingPrinter, OfAnotherDriverIsReplacedOnlyAfterTheUserSaysYes) {
     EXPECT_TRUE(run.finished());
 }
 
+// The label engine asks too, before the monitor or any file is touched.
+TEST(ExistingPrinter, OfAnotherDriverStopsTheLabelEngineOnNo) {
+    const std::string name = labelDisplayTable()[0];
+    Replacement run(name, "Old Driver");
+    run.window.answers = {message_box::idNo};
+    run.install(firstLabel);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "Prompt");
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
+    EXPECT_TRUE(run.machine.logMatching("AddMonitor").empty());
+    EXPECT_TRUE(run.window.installEnabled);
+}
+
 }  // namespace
 
 }  // namespace setup::test
