@@ -99,6 +99,13 @@ constexpr const char* printerNotRestored =
 constexpr const char* printerUnreadable =
     "The printer %s exists, but its settings could not be read (error %u).\r\nIt was left as it was, and no "
     "printer was created.";
+// Before a printer of the same name is deleted, a printer of this name is created with the
+// new printer's settings and deleted again, to see that the spooler takes them.
+constexpr const char* trialPrinterName = "Printer check of the driver setup";
+// That printer could not be deleted again: its name, the error.
+constexpr const char* trialPrinterLeft =
+    "The printer %s, created to check that the spooler takes the new printer, could not be removed (error %u).\r\n"
+    "Remove it in the printer settings. The printer that was there before was kept, and no printer was created.";
 // Asked before an installation replaces a printer of another driver: name, its driver, its
 // port, the driver being installed.
 constexpr const char* replacePrinterQuestion =

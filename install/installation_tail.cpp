@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "ports/port_auto_selection.h"
+#include "probe/printer_list.h"
 
 namespace setup {
 
@@ -32,27 +33,10 @@ void endWithoutPrinter(DialogContext& context, const std::string& message, const
     context.window.setProgress(0);
 }
 
-// A printer of the same name goes first, with its queued jobs; its settings are read before,
-// so that it can be created again should the new printer fail. False, said, when its settings
-// cannot be read: then it stays and no printer is created.
-bool removeExistingPrinter(DialogContext& context, const std::string& printerName, Predecessor& predecessor) {
-    Spooler& spooler = context.platform.spooler;
-    Result<Handle> existing = spooler.openPrinter(printerName, rawDatatype, printerAllAccess);
-    if (!existing) return true;
-    Result<PrinterRecord> settings = spooler.getPrinter(*existing);
-    if (!settings) {
-        spooler.closePrinter(*existing);
-        const std::string message = fillText(text::printerUnreadable, {printerName, std::to_string(settings.error())});
-        context.calls.statusStep(message);
-        endWithoutPrinter(context, message, text::errorPromptCaption);
-        return false;
-    }
-    predecessor.settings = *settings;
-    context.calls.statusStep(text::printerExistsHead + printerName + text::printerExistsTail);
-    spooler.setPrinterCommand(*existing, printerControlPurge);
-    predecessor.removed = spooler.deletePrinter(*existing).ok;
-    spooler.closePrinter(*existing);
-    return true;
+// The same, with the reason in the status line too.
+void stopSaying(DialogContext& context, const std::string& message) {
+    context.calls.statusStep(message);
+    endWithoutPrinter(context, message, text::errorPromptCaption);
 }
 
 // The new printer could not be created: the one that was there before is created again
@@ -91,6 +75,47 @@ void printerNotAdded(DialogContext& context, std::uint32_t error, const Predeces
         message += "\r\n\r\n" + outcome;
     }
     endWithoutPrinter(context, message, caption);
+}
+
+// Whether the spooler takes the new printer, asked before the printer of the same name goes:
+// a printer of a name nobody uses is created with the new printer's settings and deleted
+// again. False, said, when it is refused or cannot be deleted again; the printer that was
+// there is untouched then.
+bool spoolerTakes(DialogContext& context, PrinterRecord trial, const Predecessor& predecessor) {
+    Spooler& spooler = context.platform.spooler;
+    trial.printerName = text::trialPrinterName;
+    Result<Handle> created = spooler.addPrinter(trial);
+    if (!created) {
+        printerNotAdded(context, created.error(), predecessor);
+        return false;
+    }
+    SpoolerCall deleted = spooler.deletePrinter(*created);
+    spooler.closePrinter(*created);
+    if (deleted.ok) return true;
+    stopSaying(context, fillText(text::trialPrinterLeft, {trial.printerName, std::to_string(deleted.error)}));
+    return false;
+}
+
+// A printer of the same name goes, with its queued jobs, once the spooler has shown that it
+// takes the new one; its settings were read before, so that it can be created again should
+// the new printer still fail. False, said, when it stays and no printer is to be created.
+bool removeExistingPrinter(DialogContext& context, const PrinterRecord& printer, Predecessor& predecessor) {
+    Spooler& spooler = context.platform.spooler;
+    Result<std::optional<PrinterRecord>> existing = readPrinter(spooler, printer.printerName);
+    if (!existing) {
+        stopSaying(context, fillText(text::printerUnreadable, {printer.printerName, std::to_string(existing.error())}));
+        return false;
+    }
+    predecessor.settings = *existing;
+    if (!predecessor.settings) return true;
+    if (!spoolerTakes(context, printer, predecessor)) return false;
+    Result<Handle> old = spooler.openPrinter(printer.printerName, rawDatatype, printerAllAccess);
+    if (!old) return true;
+    context.calls.statusStep(text::printerExistsHead + printer.printerName + text::printerExistsTail);
+    spooler.setPrinterCommand(*old, printerControlPurge);
+    predecessor.removed = spooler.deletePrinter(*old).ok;
+    spooler.closePrinter(*old);
+    return true;
 }
 
 // The port the printer is created on: the chosen one, or for a serial or USB printer whose
@@ -153,10 +178,10 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
 
     std::optional<std::string> port = creationPort(values);
     if (!port) return printerNotAdded(context, spooler_error::unknownPort);
+    const PrinterRecord record{printerName, *port, displayName, printProcessor, rawDatatype};
     Predecessor predecessor;
-    if (!removeExistingPrinter(context, printerName, predecessor)) return;
-    Result<Handle> printer = context.platform.spooler.addPrinter(
-        PrinterRecord{printerName, *port, displayName, printProcessor, rawDatatype});
+    if (!removeExistingPrinter(context, record, predecessor)) return;
+    Result<Handle> printer = context.platform.spooler.addPrinter(record);
     if (!printer) return printerNotAdded(context, printer.error(), predecessor);
     reportCreation(context, printerName, *port);
     context.platform.spooler.closePrinter(*printer);

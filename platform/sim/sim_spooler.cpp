@@ -32,13 +32,17 @@ std::string SimWindows::printerKey(const std::string& printer) {
     return std::string(onlineKeyPrefix) + printer;
 }
 
-std::uint32_t SimWindows::injectedFailure(const std::string& call, const std::string& argument) const {
+std::uint32_t SimWindows::injectedFailure(const std::string& call, const std::string& argument) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    auto whole = failingCalls.find(call);
-    if (whole != failingCalls.end()) return whole->second;
-    if (argument.empty()) return 0;
-    auto named = failingCalls.find(call + " " + argument);
-    return named != failingCalls.end() ? named->second : 0;
+    auto failing = failingCalls.find(call);
+    if (failing == failingCalls.end() && !argument.empty()) failing = failingCalls.find(call + " " + argument);
+    if (failing == failingCalls.end()) return 0;
+    auto before = callsBeforeFailing.find(failing->first);
+    if (before != callsBeforeFailing.end() && before->second > 0) {
+        --before->second;
+        return 0;
+    }
+    return failing->second;
 }
 
 bool SimWindows::fileExists(const std::string& windowsPath) const {

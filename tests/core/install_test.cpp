@@ -233,7 +233,8 @@ TEST(InstallationTail, InstallingTwiceReplacesThePrinter) {
     run.window.clickInstall();
     EXPECT_TRUE(run.saw("The printer Series R01 exists,Re-adding the printer..."));
     EXPECT_EQ(run.machine.logMatching("SetPrinter 3").size(), 1u);
-    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    // The check printer of the new settings, then the old printer.
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 2u);
     EXPECT_EQ(run.machine.printers.size(), 1u);
     EXPECT_EQ(run.window.messageBoxes.size(), 0u) << "a reinstall asks nothing";
     EXPECT_TRUE(run.finished());
@@ -498,8 +499,8 @@ TEST(ExistingPrinter, IsKeptAsItWasWhenTheNewOneCannotBeCreated) {
     run.install(0);
     const std::string kept =
         "The printer Series R01 that was there before was kept as it was (port COM2:, driver Old Driver).";
-    ASSERT_EQ(run.machine.printers.size(), 1u);
-    EXPECT_EQ(run.machine.printers[0], run.before);
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+    EXPECT_TRUE(run.machine.logMatching("DeletePrinter").empty()) << "refused before the old printer went";
     ASSERT_EQ(run.window.messageBoxes.size(), 2u);  // the question, then the failure
     EXPECT_EQ(run.window.messageBoxes[1].text, "Error AddPrinter 87\r\n\r\n" + kept);
     EXPECT_EQ(run.window.messageBoxes[1].caption, "Error prompt");
@@ -509,12 +510,27 @@ TEST(ExistingPrinter, IsKeptAsItWasWhenTheNewOneCannotBeCreated) {
     EXPECT_FALSE(run.saw("The installation is completed."));
 }
 
+// The spooler took the check printer but refuses the new one after the old one went: the old
+// one is created again with every setting it had.
+TEST(ExistingPrinter, IsCreatedAgainWhenTheNewOneFailsAfterItWent) {
+    Replacement run("Series R01", "Old Driver");
+    run.machine.failingCalls["AddPrinter Series R01"] = 1801;
+    run.machine.callsBeforeFailing["AddPrinter Series R01"] = 1;
+    run.window.answers = {message_box::idYes};
+    run.install(0);
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 2u);
+    ASSERT_EQ(run.window.messageBoxes.size(), 2u);
+    EXPECT_EQ(run.window.messageBoxes[1].text,
+              "Error AddPrinter 1801\r\n\r\nThe printer Series R01 that was there before was kept as it was "
+              "(port COM2:, driver Old Driver).");
+}
+
 // The same driver fails for the old printer too: the box names what is lost.
 TEST(ExistingPrinter, ThatCannotBeCreatedAgainIsNamedWithItsSettings) {
     Replacement run("Series R01", "Series R01");
-    run.prepare();
-    run.prepared = true;
     run.machine.failingCalls["AddPrinter Series R01"] = 1796;
+    run.machine.callsBeforeFailing["AddPrinter Series R01"] = 1;
     run.install(0);
     const std::string lost = "The printer Series R01 that was there before (port COM2:, driver Series R01) was "
                              "removed and could not be created again (error 1796).";
@@ -530,13 +546,30 @@ TEST(ExistingPrinter, ThatCannotBeCreatedAgainIsNamedWithItsSettings) {
 TEST(ExistingPrinter, ThatCannotBeDeletedStaysAndIsSaidKept) {
     Replacement run("Series R01", "Series R01");
     run.machine.failingCalls["DeletePrinter"] = 5;
+    run.machine.callsBeforeFailing["DeletePrinter"] = 1;  // the check printer's
     run.install(0);
-    ASSERT_EQ(run.machine.printers.size(), 1u);
-    EXPECT_EQ(run.machine.printers[0], run.before);
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
     EXPECT_EQ(run.window.messageBoxes[0].text,
               "Error AddPrinter 1802\r\n\r\nThe printer Series R01 that was there before was kept as it was "
               "(port COM2:, driver Series R01).");
+}
+
+TEST(ExistingPrinter, StaysWhenTheCheckPrinterCannotBeDeletedWhichIsNamed) {
+    Replacement run("Series R01", "Series R01");
+    run.machine.failingCalls["DeletePrinter"] = 5;
+    run.install(0);
+    ASSERT_EQ(run.machine.printers.size(), 2u);
+    EXPECT_EQ(run.machine.printers[0], run.before);
+    EXPECT_EQ(run.machine.printers[1].printerName, "Printer check of the driver setup");
+    const std::string said =
+        "The printer Printer check of the driver setup, created to check that the spooler takes the new printer, "
+        "could not be removed (error 5).\r\nRemove it in the printer settings. The printer that was there before "
+        "was kept, and no printer was created.";
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text, said);
+    EXPECT_EQ(run.window.status, said);
+    EXPECT_TRUE(run.window.installEnabled);
 }
 
 TEST(ExistingPrinter, WhoseSettingsCannotBeReadIsLeftAndNothingIsCopied) {
