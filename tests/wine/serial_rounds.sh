@@ -250,3 +250,6 @@ if serial_install_round "serial, printer on COM2" "The available printer port:  
     fi
 fi
 stop_emulators
+
+# The search ended by the user while the COM printers are parked.
+source "$(dirname "${BASH_SOURCE[0]}")/tail_serial_rounds.sh"

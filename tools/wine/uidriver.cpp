@@ -10,6 +10,7 @@
 //   wait-disabled <id> <ms>       until the control is disabled
 //   wait-selected <id> <row> <ms> until that row is the first selected row of the list view
 //   text <id>                     the control's text (WM_GETTEXT)
+//   set-text <id> <text>          sets the control's text (WM_SETTEXT), as typing would
 //   enabled <id>                  1 or 0 (IsWindowEnabled)
 //   checked <id>                  the check state (BM_GETCHECK)
 //   combo <id>                    count, selection and every item (CB_GETCOUNT, CB_GETLBTEXT)
@@ -156,6 +157,12 @@ private:
             key(id, take());
         }
         else if (name == "text") { int id = takeNumber(); report("text", id, escaped(windowText(control(id)))); }
+        else if (name == "set-text") {
+            int id = takeNumber();
+            std::string text = take();
+            SendMessageA(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            report("set-text", id, escaped(text));
+        }
         else if (name == "enabled") { int id = takeNumber(); report("enabled", id, IsWindowEnabled(control(id)) ? "1" : "0"); }
         else if (name == "checked") { int id = takeNumber(); report("checked", id, std::to_string(SendMessageW(control(id), BM_GETCHECK, 0, 0))); }
         else if (name == "combo") combo(takeNumber());
