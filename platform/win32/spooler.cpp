@@ -75,24 +75,49 @@ char* textOrNull(const std::string& value) {
     return value.empty() ? nullptr : text(value);
 }
 
-PrinterRecord printerRecordOf(const PRINTER_INFO_2A& record) {
+// The PRINTER_INFO_2A fields the program keeps, each beside its member of PrinterRecord, so
+// that reading a record and writing one name every field once.
+struct PrinterText {
+    LPSTR PRINTER_INFO_2A::*info;
+    std::string PrinterRecord::*record;
+};
+struct PrinterNumber {
+    DWORD PRINTER_INFO_2A::*info;
+    std::uint32_t PrinterRecord::*record;
+};
+constexpr PrinterText printerTexts[] = {
+    {&PRINTER_INFO_2A::pPrinterName, &PrinterRecord::printerName},
+    {&PRINTER_INFO_2A::pPortName, &PrinterRecord::portName},
+    {&PRINTER_INFO_2A::pDriverName, &PrinterRecord::driverName},
+    {&PRINTER_INFO_2A::pPrintProcessor, &PrinterRecord::printProcessor},
+    {&PRINTER_INFO_2A::pDatatype, &PrinterRecord::datatype},
+    {&PRINTER_INFO_2A::pShareName, &PrinterRecord::shareName},
+    {&PRINTER_INFO_2A::pComment, &PrinterRecord::comment},
+    {&PRINTER_INFO_2A::pLocation, &PrinterRecord::location},
+    {&PRINTER_INFO_2A::pSepFile, &PrinterRecord::separatorFile},
+    {&PRINTER_INFO_2A::pParameters, &PrinterRecord::parameters},
+};
+constexpr PrinterNumber printerNumbers[] = {
+    {&PRINTER_INFO_2A::Attributes, &PrinterRecord::attributes},
+    {&PRINTER_INFO_2A::Priority, &PrinterRecord::priority},
+    {&PRINTER_INFO_2A::DefaultPriority, &PrinterRecord::defaultPriority},
+    {&PRINTER_INFO_2A::StartTime, &PrinterRecord::startTime},
+    {&PRINTER_INFO_2A::UntilTime, &PrinterRecord::untilTime},
+};
+
+PrinterRecord printerRecordOf(const PRINTER_INFO_2A& info) {
     PrinterRecord printer;
-    printer.printerName = textOrEmpty(record.pPrinterName);
-    printer.portName = textOrEmpty(record.pPortName);
-    printer.driverName = textOrEmpty(record.pDriverName);
-    printer.printProcessor = textOrEmpty(record.pPrintProcessor);
-    printer.datatype = textOrEmpty(record.pDatatype);
-    printer.shareName = textOrEmpty(record.pShareName);
-    printer.comment = textOrEmpty(record.pComment);
-    printer.location = textOrEmpty(record.pLocation);
-    printer.separatorFile = textOrEmpty(record.pSepFile);
-    printer.parameters = textOrEmpty(record.pParameters);
-    printer.attributes = record.Attributes;
-    printer.priority = record.Priority;
-    printer.defaultPriority = record.DefaultPriority;
-    printer.startTime = record.StartTime;
-    printer.untilTime = record.UntilTime;
+    for (const PrinterText& field : printerTexts) printer.*field.record = textOrEmpty(info.*field.info);
+    for (const PrinterNumber& field : printerNumbers) printer.*field.record = info.*field.info;
     return printer;
+}
+
+// Points into the printer's texts, which must outlive the record.
+PRINTER_INFO_2A printerInfoOf(const PrinterRecord& printer) {
+    PRINTER_INFO_2A info{};
+    for (const PrinterText& field : printerTexts) info.*field.info = textOrNull(printer.*field.record);
+    for (const PrinterNumber& field : printerNumbers) info.*field.info = printer.*field.record;
+    return info;
 }
 
 }  // namespace
@@ -161,22 +186,7 @@ Result<PrinterRecord> Win32Spooler::getPrinter(Handle printer) {
 }
 
 Result<Handle> Win32Spooler::addPrinter(const PrinterRecord& printer) {
-    PRINTER_INFO_2A record{};
-    record.pPrinterName = text(printer.printerName);
-    record.pPortName = text(printer.portName);
-    record.pDriverName = text(printer.driverName);
-    record.pPrintProcessor = text(printer.printProcessor);
-    record.pDatatype = text(printer.datatype);
-    record.pShareName = textOrNull(printer.shareName);
-    record.pComment = textOrNull(printer.comment);
-    record.pLocation = textOrNull(printer.location);
-    record.pSepFile = textOrNull(printer.separatorFile);
-    record.pParameters = textOrNull(printer.parameters);
-    record.Attributes = printer.attributes;
-    record.Priority = printer.priority;
-    record.DefaultPriority = printer.defaultPriority;
-    record.StartTime = printer.startTime;
-    record.UntilTime = printer.untilTime;
+    PRINTER_INFO_2A record = printerInfoOf(printer);
     HANDLE created = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
     if (created == nullptr) return Result<Handle>::failure(GetLastError());
     return reinterpret_cast<Handle>(created);
