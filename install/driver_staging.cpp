@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "install/printer_name_rule.h"
 #include "probe/os_probe.h"
 #include "probe/printer_list.h"
 
@@ -9,7 +10,6 @@ namespace setup {
 
 namespace {
 
-constexpr std::size_t maxPrinterNameLength = 220;
 constexpr int osCodeWindowsNt4 = 4;
 
 std::string formatted(const char* format, const std::string& a, int b) {
@@ -49,17 +49,7 @@ std::optional<DriverFolder> findDriverFolder(DialogContext& context) {
 }
 
 bool acceptPrinterName(DialogContext& context, const std::string& printerName) {
-    const char* reason = nullptr;
-    if (printerName.empty())
-        reason = text::printerNameEmpty;
-    else if (printerName.find_first_not_of(" \t") == std::string::npos)
-        reason = text::printerNameBlank;
-    else if (printerName.size() > maxPrinterNameLength)
-        reason = text::printerNameTooLong;
-    else if (printerName.find(',') != std::string::npos)
-        reason = text::printerNameComma;
-    else if (printerName.find('\\') != std::string::npos)
-        reason = text::printerNameBackslash;
+    const char* reason = printerNameProblem(printerName);
     if (reason == nullptr) return true;
     char message[512];
     std::snprintf(message, sizeof message, text::printerNameRefused, printerName.substr(0, 64).c_str(), reason);
