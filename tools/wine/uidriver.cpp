@@ -28,6 +28,8 @@
 //   click-bottom <id>             posts a mouse click 4 pixels above the bottom-left corner of
 //                                 the control's client area (in a list view: below its rows)
 //   close                         posts WM_CLOSE to the dialog
+//   end-session                   sends WM_QUERYENDSESSION, then WM_ENDSESSION (TRUE), as a
+//                                 log-off does; the dialog is not destroyed
 //   answer <caption> <id> <ms>    waits for a message box with that caption, prints its text
 //                                 and presses its button <id>
 //   wait-box <caption> <ms>       waits for a message box with that caption and prints its
@@ -179,6 +181,11 @@ private:
         else if (name == "click") click(takeNumber());
         else if (name == "click-bottom") clickBottom(takeNumber());
         else if (name == "close") PostMessageW(dialog(), WM_CLOSE, 0, 0), say("close posted");
+        else if (name == "end-session") {
+            SendMessageW(dialog(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+            SendMessageW(dialog(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            say("session ended");
+        }
         else if (name == "answer") answer();
         else if (name == "choose") {
             int id = takeNumber();
