@@ -94,6 +94,7 @@ public:
     SpoolerCall deletePrinter(Handle printer) override {
         return log_.check(inner_.deletePrinter(printer), "DeletePrinter");
     }
+    Result<PrinterRecord> getPrinter(Handle printer) override { return log_.check(inner_.getPrinter(printer), "GetPrinter"); }
     void closePrinter(Handle printer) override { inner_.closePrinter(printer); }
     Result<Handle> addPrinter(const PrinterRecord& printer) override {
         return log_.check(inner_.addPrinter(printer), "AddPrinter", printer.printerName + ", " + printer.portName);

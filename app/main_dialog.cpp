@@ -207,7 +207,9 @@ void MainDialog::onTimer(std::uintptr_t) {
 }
 
 void MainDialog::onDestroy() {
-    // A probe may be running: no more ticks, and the line's monitor thread ends here.
+    // A probe may be running: no more ticks, and the line's monitor thread ends here. The
+    // printers it parked go back to their ports first, whichever way the dialog ends.
+    restoreParkedPrinters(context_, SpoolerAfterRestore::Restart);
     window_.killTimer(serialProbeTimer);
     serialLine_.Close();
     // The preparation thread may still be unpacking: let it stop, so that the clean-up
@@ -217,6 +219,12 @@ void MainDialog::onDestroy() {
     removePackage(platform_.files, package);
     installerLock_.release();
     archiveLibrary.Unload();
+}
+
+// The session ends without destroying the dialog: the parked printers' ports are written
+// back, and the spooler takes them when it next starts.
+void MainDialog::onEndSession() {
+    restoreParkedPrinters(context_, SpoolerAfterRestore::LeaveForNextStart);
 }
 
 }  // namespace setup

@@ -36,6 +36,7 @@ public:
     void onClose() override;
     void onTimer(std::uintptr_t timerId) override;
     void onDestroy() override;
+    void onEndSession() override;
 
     // What the operations of the dialog work with.
     DialogContext& context() { return context_; }

@@ -127,6 +127,11 @@ void UnattendedView::onInstallClicked() { dialog_->onInstallClicked(); }
 void UnattendedView::onTimer(std::uintptr_t timerId) { dialog_->onTimer(timerId); }
 void UnattendedView::onDestroy() { dialog_->onDestroy(); }
 
+void UnattendedView::onEndSession() {
+    log_.line("The session is ending.");
+    dialog_->onEndSession();
+}
+
 void UnattendedView::onCancel() {
     endedByUser_ = true;
     log_.line("The user pressed Cancel.");

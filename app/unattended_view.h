@@ -40,6 +40,7 @@ public:
     void onClose() override;
     void onTimer(std::uintptr_t timerId) override;
     void onDestroy() override;
+    void onEndSession() override;
 
     // --- MainWindow: from the dialog to the window ---
     Handle window() override { return window_.window(); }

@@ -65,3 +65,21 @@ const BuildConfig& buildConfig(Program program) {
 }
 
 }  // namespace setup
+
+namespace setup {
+
+std::string fillText(const char* format, std::initializer_list<std::string> values) {
+    std::string text;
+    auto next = values.begin();
+    for (const char* at = format; *at != '\0'; ++at) {
+        if (at[0] == '%' && (at[1] == 's' || at[1] == 'u') && next != values.end()) {
+            text += *next++;
+            ++at;
+        } else {
+            text += *at;
+        }
+    }
+    return text;
+}
+
+}  // namespace setup

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <string>
 
 #include "config/program.h"
@@ -46,6 +47,10 @@ struct BuildConfig {
 
 const BuildConfig& buildConfig(Program program);
 
+// A text of this file with each "%s" replaced by the next value, in order; "%u" takes a
+// number given as its decimal text the same way.
+std::string fillText(const char* format, std::initializer_list<std::string> values);
+
 // Texts the same in both programs.
 namespace text {
 constexpr const char* readingDriverFile = "Reading driver file...";
@@ -90,7 +95,37 @@ constexpr const char* missingSystemFiles = "Missing system flies,please repair s
 constexpr const char* promptCaption = "Prompt";
 constexpr const char* addPrinterFailed = "Error AddPrinter %d";
 constexpr const char* errorPromptCaption = "Error prompt";
-constexpr const char* defaultPrinterNotSet = "Error\xA3\xBA" "Failed to set regist";
+// The "Device" value could not be written: printer name, error.
+constexpr const char* defaultPrinterNotSet = "The printer %s could not be made the default printer (error %u)";
+// A printer of the name being installed was there before. Name, port and driver of the old
+// printer; the error of the spooler's refusal where one is given.
+constexpr const char* printerKept = "The printer %s that was there before was kept as it was (port %s, driver %s).";
+constexpr const char* printerNotRestored =
+    "The printer %s that was there before (port %s, driver %s) was removed and could not be created again "
+    "(error %u).";
+constexpr const char* printerUnreadable =
+    "The printer %s exists, but its settings could not be read (error %u).\r\nIt was left as it was, and no "
+    "printer was created.";
+// Before a printer of the same name is deleted, a printer of this name is created with the
+// new printer's settings and deleted again, to see that the spooler takes them.
+constexpr const char* trialPrinterName = "Printer check of the driver setup";
+// That printer could not be deleted again: its name, the error.
+constexpr const char* trialPrinterLeft =
+    "The printer %s, created to check that the spooler takes the new printer, could not be removed (error %u).\r\n"
+    "Remove it in the printer settings. The printer that was there before was kept, and no printer was created.";
+// Asked before an installation replaces a printer of another driver: name, its driver, its
+// port, the driver being installed.
+constexpr const char* replacePrinterQuestion =
+    "A printer named %s is already installed, with the driver %s on the port %s.\r\n\r\nReplace it with a "
+    "printer of the driver %s?\r\n\r\nYes: the printer is deleted and created again with the new driver.\r\n"
+    "No: the printer stays as it is and nothing is installed.";
+constexpr const char* replacePrinterCaption = "Prompt";
+// The serial search had moved printers to the parking port and one could not be put back:
+// one line per printer, name and port.
+constexpr const char* parkedPrintersNotRestored =
+    "The search for the serial port had moved these printers to another port, and they could not be put back on "
+    "their own port:\r\n%s\r\nSet their ports in the printer settings.";
+constexpr const char* parkedPrinterLine = "%s on %s\r\n";
 constexpr const char* setDefaultHead = "Set the printer ";
 constexpr const char* setDefaultTail = " to default printer";
 constexpr const char* installationCompleted = "The installation is completed.";
@@ -109,6 +144,7 @@ constexpr const char* printerNameEmpty = "it is empty";
 constexpr const char* printerNameTooLong = "it is longer than 220 characters";
 constexpr const char* printerNameComma = "it holds a comma";
 constexpr const char* printerNameBackslash = "it holds a backslash";
+constexpr const char* printerNameBlank = "it holds only blanks";
 // The port checks and the port dialogs.
 constexpr const char* noParallelPort = "There is no available parallel port.\r\n\r\nPlease select other port type.";
 constexpr const char* noTcpIpPort = "There is no available TCP/IP port\r\nClick \"Add port\" to create a new port";

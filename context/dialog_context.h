@@ -89,6 +89,8 @@ struct InstallValues {
     int probeIndex = 0;
     SerialSettings serialSettings;
     PrinterLists capturedPrinters;
+    // The COM printers of capturedPrinters wait on the parking port until this is cleared.
+    bool comPrintersParked = false;
     // The printer the serial search is for, kept for the probe's timer ticks.
     std::string serialPrinterName;
     // The dialog's serial line, the one the search probes with.

@@ -4,6 +4,7 @@
 
 #include "install/printer_name_rule.h"
 #include "probe/os_probe.h"
+#include "probe/printer_list.h"
 #include "probe/service_control.h"
 
 namespace setup {
@@ -54,6 +55,23 @@ bool acceptPrinterName(DialogContext& context, const std::string& printerName) {
     char message[512];
     std::snprintf(message, sizeof message, text::printerNameRefused, printerName.substr(0, 64).c_str(), reason);
     refuse(context, message);
+    return false;
+}
+
+bool confirmReplacement(DialogContext& context, const std::string& printerName, const std::string& driverName) {
+    Result<std::optional<PrinterRecord>> existing = readPrinter(context.platform.spooler, printerName);
+    if (!existing) {
+        refuse(context, fillText(text::printerUnreadable, {printerName, std::to_string(existing.error())}));
+        return false;
+    }
+    if (!*existing || (*existing)->driverName == driverName) return true;
+    const PrinterRecord& other = **existing;
+    const std::string question =
+        fillText(text::replacePrinterQuestion, {printerName, other.driverName, other.portName, driverName});
+    if (context.window.messageBox(question, text::replacePrinterCaption,
+                                  message_box::yesNo | message_box::iconQuestion) == message_box::idYes)
+        return true;
+    context.window.enableInstall(true);
     return false;
 }
 

@@ -36,6 +36,12 @@ std::optional<DriverFolder> findDriverFolder(DialogContext& context);
 // reason has been said and Install is usable again.
 bool acceptPrinterName(DialogContext& context, const std::string& printerName);
 
+// A printer of that name with another driver is replaced only when the user says Yes in a
+// box that names it; one with the same driver is replaced without a word (a reinstall).
+// False, with Install usable again and nothing changed, when the user keeps it or its
+// settings cannot be read.
+bool confirmReplacement(DialogContext& context, const std::string& printerName, const std::string& driverName);
+
 // The files one installation stages and the driver record paths, each checked against the
 // buffer it must fit before anything is copied.
 class Staging {

@@ -5,6 +5,7 @@
 
 #include "ports/port_auto_selection.h"
 #include "ports/port_registry.h"
+#include "probe/printer_list.h"
 
 namespace setup {
 
@@ -20,31 +21,102 @@ bool searchesPort(int portKind) {
     return portKind == portKindSerial || portKind == portKindUsb;
 }
 
-// A printer of the same name goes first, with its queued jobs.
-void removeExistingPrinter(DialogContext& context, const std::string& printerName) {
-    Spooler& spooler = context.platform.spooler;
-    Result<Handle> existing = spooler.openPrinter(printerName, rawDatatype, printerAllAccess);
-    if (!existing) return;
-    context.calls.statusStep(text::printerExistsHead + printerName + text::printerExistsTail);
-    spooler.setPrinterCommand(*existing, printerControlPurge);
-    spooler.deletePrinter(*existing);
-    spooler.closePrinter(*existing);
+// A printer of the same name that was there before the installation.
+struct Predecessor {
+    std::optional<PrinterRecord> settings;  // as the spooler gave them, when there was one
+    bool removed = false;
+};
+
+// Stops the tail with Install usable again; the status line says why.
+void endWithoutPrinter(DialogContext& context, const std::string& message, const std::string& caption) {
+    context.window.messageBox(message, caption, message_box::ok);
+    context.window.enableInstall(true);
+    context.window.setProgress(0);
 }
 
-// The printer could not be created: say why and leave Install usable.
-void printerNotAdded(DialogContext& context, std::uint32_t error) {
-    MainWindow& window = context.window;
-    if (error == spooler_error::unknownPort || error == spooler_error::modNotFound) {
-        window.messageBox(error == spooler_error::unknownPort ? text::noUsefulPort : text::missingSystemFiles,
-                          text::promptCaption, message_box::ok);
-        window.setInstallCaption(text::reinstallCaption);
-    } else {
-        char message[64];
-        std::snprintf(message, sizeof message, text::addPrinterFailed, static_cast<int>(error));
-        window.messageBox(message, text::errorPromptCaption, message_box::ok);
+// The same, with the reason in the status line too.
+void stopSaying(DialogContext& context, const std::string& message) {
+    context.calls.statusStep(message);
+    endWithoutPrinter(context, message, text::errorPromptCaption);
+}
+
+// The new printer could not be created: the one that was there before is created again
+// from its settings. Says what became of it; empty when there was none.
+std::string putBackPredecessor(DialogContext& context, const Predecessor& predecessor) {
+    if (!predecessor.settings) return {};
+    const PrinterRecord& old = *predecessor.settings;
+    if (predecessor.removed) {
+        Result<Handle> again = context.platform.spooler.addPrinter(old);
+        if (!again)
+            return fillText(text::printerNotRestored,
+                            {old.printerName, old.portName, old.driverName, std::to_string(again.error())});
+        context.platform.spooler.closePrinter(*again);
     }
-    window.enableInstall(true);
-    window.setProgress(0);
+    return fillText(text::printerKept, {old.printerName, old.portName, old.driverName});
+}
+
+// The printer could not be created: say why and what became of the printer that was there
+// before, and leave Install usable.
+void printerNotAdded(DialogContext& context, std::uint32_t error, const Predecessor& predecessor = {}) {
+    const std::string outcome = putBackPredecessor(context, predecessor);
+    std::string message;
+    const char* caption = text::promptCaption;
+    if (error == spooler_error::unknownPort || error == spooler_error::modNotFound) {
+        message = error == spooler_error::unknownPort ? text::noUsefulPort : text::missingSystemFiles;
+        context.window.setInstallCaption(text::reinstallCaption);
+    } else {
+        char code[64];
+        std::snprintf(code, sizeof code, text::addPrinterFailed, static_cast<int>(error));
+        message = code;
+        caption = text::errorPromptCaption;
+    }
+    if (!outcome.empty()) {
+        // The status line no longer says the printer is being re-added.
+        context.calls.statusStep(outcome);
+        message += "\r\n\r\n" + outcome;
+    }
+    endWithoutPrinter(context, message, caption);
+}
+
+// Whether the spooler takes the new printer, asked before the printer of the same name goes:
+// a printer of a name nobody uses is created with the new printer's settings and deleted
+// again. False, said, when it is refused or cannot be deleted again; the printer that was
+// there is untouched then.
+bool spoolerTakes(DialogContext& context, PrinterRecord trial, const Predecessor& predecessor) {
+    Spooler& spooler = context.platform.spooler;
+    trial.printerName = text::trialPrinterName;
+    Result<Handle> created = spooler.addPrinter(trial);
+    if (!created) {
+        printerNotAdded(context, created.error(), predecessor);
+        return false;
+    }
+    SpoolerCall deleted = spooler.deletePrinter(*created);
+    spooler.closePrinter(*created);
+    if (deleted.ok) return true;
+    stopSaying(context, fillText(text::trialPrinterLeft, {trial.printerName, std::to_string(deleted.error)}));
+    return false;
+}
+
+// A printer of the same name goes, with its queued jobs, once the spooler has shown that it
+// takes the new one; its settings were read before, so that it can be created again should
+// the new printer still fail. False, said, when it stays and no printer is to be created.
+bool removeExistingPrinter(DialogContext& context, const PrinterRecord& printer, Predecessor& predecessor) {
+    Spooler& spooler = context.platform.spooler;
+    Result<std::optional<PrinterRecord>> existing = readPrinter(spooler, printer.printerName);
+    if (!existing) {
+        stopSaying(context, fillText(text::printerUnreadable, {printer.printerName, std::to_string(existing.error())}));
+        return false;
+    }
+    predecessor.settings = *existing;
+    if (!predecessor.settings) return true;
+    if (!spoolerTakes(context, printer, predecessor)) return false;
+    Result<Handle> old = spooler.openPrinter(printer.printerName, rawDatatype, printerAllAccess);
+    if (!old) return true;
+    context.calls.statusStep(text::printerExistsHead + printer.printerName + text::printerExistsTail);
+    spooler.setPrinterCommand(*old, printerControlPurge);
+    predecessor.removed = spooler.deletePrinter(*old).ok;
+    spooler.closePrinter(*old);
+    return true;
 }
 
 // The port the printer is created on: the chosen one, or for a serial or USB printer whose
@@ -55,27 +127,39 @@ std::optional<std::string> creationPort(const InstallValues& values) {
     return values.ports.parallel.front();
 }
 
-void reportCreation(DialogContext& context, const std::string& printerName, const std::string& port) {
+// The status of a serial or USB printer that went to the first parallel port because its
+// kind had no port: it names the port the printer is on. Nothing for any other printer.
+std::optional<std::string> fallbackStatus(DialogContext& context, const std::string& port) {
     const InstallValues& values = context.values;
-    if (values.portsFound)
+    if (values.portsFound || !searchesPort(*values.portKind)) return std::nullopt;
+    return (*values.portKind == portKindSerial ? context.config.noSerialPort : text::noUsbPort) + port;
+}
+
+void reportCreation(DialogContext& context, const std::string& printerName, const std::string& port) {
+    if (context.values.portsFound)
         context.calls.statusStep(text::printerAdded + printerName);
-    else if (*values.portKind == portKindSerial)
-        context.calls.statusStep(context.config.noSerialPort + port);
-    else if (*values.portKind == portKindUsb)
-        context.calls.statusStep(text::noUsbPort + port);
+    else if (std::optional<std::string> fallback = fallbackStatus(context, port))
+        context.calls.statusStep(*fallback);
     else
         context.calls.refresh();
 }
 
-// Writes "name,winspool,port" as the user's default printer.
-void setDefaultPrinter(DialogContext& context, const std::string& printerName, const std::string& port) {
+// Writes "name,winspool,port" as the user's default printer, creating the key a damaged or
+// new profile lacks. False, said in the status line and a box, when it could not.
+bool setDefaultPrinter(DialogContext& context, const std::string& printerName, const std::string& port) {
     Registry& registry = context.platform.registry;
-    Result<Handle> key = registry.openKey(RegistryRoot::CurrentUser, windowsKey, RegistryAccess::SetValue);
-    if (!key) return;
-    const std::string device = printerName + ",winspool," + port;
-    if (registry.setValue(*key, defaultPrinterValue, regSz, stringValue(device)) != win_error::success)
-        context.calls.appMessageBox(text::defaultPrinterNotSet, message_box::ok);
-    registry.closeKey(*key);
+    Result<Handle> key = registry.createKey(RegistryRoot::CurrentUser, windowsKey);
+    std::uint32_t error = key.error();
+    if (key) {
+        const std::string device = printerName + ",winspool," + port;
+        error = registry.setValue(*key, defaultPrinterValue, regSz, stringValue(device));
+        registry.closeKey(*key);
+    }
+    if (error == win_error::success) return true;
+    const std::string message = fillText(text::defaultPrinterNotSet, {printerName, std::to_string(error)});
+    context.calls.statusStep(message);
+    context.calls.appMessageBox(message, message_box::ok);
+    return false;
 }
 
 // A port named in advance needs no search; a serial one still gets its line settings.
@@ -83,10 +167,10 @@ void keepGivenPort(DialogContext& context, const std::string& port) {
     if (*context.values.portKind == portKindSerial) writePortSettings(context, port);
 }
 
-void finish(DialogContext& context) {
+void finish(DialogContext& context, const std::string& status) {
     context.values.installationCompleted = true;
     context.window.setProgress(100);
-    context.calls.statusStep(text::installationCompleted);
+    context.calls.statusStep(status);
     context.window.enableInstall(true);
     context.window.setInstallCaption(text::finishCaption);
     context.calls.refresh();
@@ -101,31 +185,36 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
 
     std::optional<std::string> port = creationPort(values);
     if (!port) return printerNotAdded(context, spooler_error::unknownPort);
-    removeExistingPrinter(context, printerName);
-    Result<Handle> printer = context.platform.spooler.addPrinter(
-        PrinterRecord{printerName, *port, displayName, printProcessor, rawDatatype});
-    if (!printer) return printerNotAdded(context, printer.error());
+    const PrinterRecord record{printerName, *port, displayName, printProcessor, rawDatatype};
+    Predecessor predecessor;
+    if (!removeExistingPrinter(context, record, predecessor)) return;
+    Result<Handle> printer = context.platform.spooler.addPrinter(record);
+    if (!printer) return printerNotAdded(context, printer.error(), predecessor);
     values.printerEndsOn(*port, values.portsFound);
     reportCreation(context, printerName, *port);
     context.platform.spooler.closePrinter(*printer);
     context.window.setProgress(30);
 
     // The default printer names the port the printer was created on.
-    if (values.setDefaultPrinter == 1) setDefaultPrinter(context, printerName, *port);
+    const bool defaultSet = values.setDefaultPrinter != 1 || setDefaultPrinter(context, printerName, *port);
     context.window.setProgress(40);
-    context.calls.statusStep(text::setDefaultHead + printerName + text::setDefaultTail);
+    if (defaultSet) context.calls.statusStep(text::setDefaultHead + printerName + text::setDefaultTail);
 
     const bool given =
         values.portsFound && searchesPort(*values.portKind) && values.givenPort == values.chosenPort;
+    // A printer on the fallback port has no serial port to look for.
+    const std::optional<std::string> fallback = fallbackStatus(context, *port);
     if (given)
         keepGivenPort(context, *port);
-    else if (*values.portKind == portKindSerial)
+    else if (*values.portKind == portKindSerial && !fallback)
         selectSerialPort(context, printerName);
     else if (*values.portKind == portKindUsb)
         selectUsbPort(context, printerName);
     context.platform.system.sleep(pauseMs);
-    // The serial search finishes the dialog itself, possibly later from its timer.
-    if (given || *values.portKind != portKindSerial) finish(context);
+    // The serial search finishes the dialog itself, possibly later from its timer. The user
+    // ends on the port a fallback printer really is on.
+    if (given || *values.portKind != portKindSerial || fallback)
+        finish(context, fallback.value_or(text::installationCompleted));
 }
 
 }  // namespace setup

@@ -57,8 +57,9 @@ void DriverEngines::installLabel(DialogContext& context) {
     MainWindow& window = context.window;
     const std::string printerName = window.driverListText();
     if (!acceptPrinterName(context, printerName)) return;
-    if (!choosePortBeforeInstall(context)) return;
     std::optional<LabelModel> model = labelLookup(*values.driverIndex, values.is64Bit);
+    if (!confirmReplacement(context, printerName, model->displayName)) return;
+    if (!choosePortBeforeInstall(context)) return;
     std::optional<DriverFolder> folder = findDriverFolder(context);
     if (!folder) return;
 

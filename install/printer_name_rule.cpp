@@ -7,13 +7,15 @@ namespace setup {
 namespace {
 
 // The spooler keeps printer names of up to 220 characters; a comma or a backslash would
-// split the name where the spooler parses "name,winspool,port" and "\\server\name".
+// split the name where the spooler parses "name,winspool,port" and "\\server\name". A
+// name of blanks alone would show as no name at all in every list of printers.
 constexpr std::size_t maxPrinterNameLength = 220;
 
 }  // namespace
 
 const char* printerNameProblem(const std::string& printerName) {
     if (printerName.empty()) return text::printerNameEmpty;
+    if (printerName.find_first_not_of(" \t") == std::string::npos) return text::printerNameBlank;
     if (printerName.size() > maxPrinterNameLength) return text::printerNameTooLong;
     if (printerName.find(',') != std::string::npos) return text::printerNameComma;
     if (printerName.find('\\') != std::string::npos) return text::printerNameBackslash;

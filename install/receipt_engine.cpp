@@ -40,10 +40,11 @@ void DriverEngines::installReceipt(DialogContext& context) {
     const std::string printerName =
         context.config.program == Program::SoloSetup ? window.printerName() : window.driverListText();
     if (!acceptPrinterName(context, printerName)) return;
+    std::optional<ReceiptModel> model = receiptLookup(context.config.program, *values.driverIndex, window.driverListText());
+    if (!confirmReplacement(context, printerName, model->displayName)) return;
     if (!choosePortBeforeInstall(context)) return;
     std::optional<DriverFolder> folder = findDriverFolder(context);
     if (!folder) return;
-    std::optional<ReceiptModel> model = receiptLookup(context.config.program, *values.driverIndex, window.driverListText());
 
     const std::string source = values.is64Bit ? "C:\\Ticket\\x64\\" : "C:\\Ticket\\x86\\";
     const std::string& directory = folder->directory;

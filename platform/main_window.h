@@ -46,6 +46,7 @@ public:
     virtual void onClose() = 0;                          // WM_CLOSE: the close box
     virtual void onTimer(std::uintptr_t timerId) = 0;    // WM_TIMER
     virtual void onDestroy() = 0;                        // WM_DESTROY
+    virtual void onEndSession() = 0;                     // WM_ENDSESSION that ends the session
 };
 
 // The serial prompt (dialog 136) as the program drives it: its baud list and its end.

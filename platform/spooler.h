@@ -45,14 +45,27 @@ struct MonitorRecord {
     std::string dllName;
 };
 
-// The fields of a PRINTER_INFO_2A record the program sets or reads; every other field is
-// zero or null.
+// The fields of a PRINTER_INFO_2A record the program sets or reads; every other field
+// (server name, device mode, security descriptor, status, job count, speed) is zero or null.
+// A new printer sets the first five; a printer read back to be added again keeps them all.
 struct PrinterRecord {
     std::string printerName;
     std::string portName;
     std::string driverName;
     std::string printProcessor;
     std::string datatype;
+    std::string shareName{};
+    std::string comment{};
+    std::string location{};
+    std::string separatorFile{};
+    std::string parameters{};
+    std::uint32_t attributes = 0;
+    std::uint32_t priority = 0;
+    std::uint32_t defaultPriority = 0;
+    std::uint32_t startTime = 0;
+    std::uint32_t untilTime = 0;
+
+    bool operator==(const PrinterRecord&) const = default;
 };
 
 constexpr std::uint32_t apdCopyNewFiles = 4;              // AddPrinterDriverExA flags
@@ -90,6 +103,7 @@ public:
     virtual Result<Handle> openPrinter(const std::string& name, const std::string& datatype,
                                        std::uint32_t access) = 0;
     virtual SpoolerCall setPrinterCommand(Handle printer, std::uint32_t command) = 0;  // SetPrinterA, level 0
+    virtual Result<PrinterRecord> getPrinter(Handle printer) = 0;                      // GetPrinterA, level 2
     virtual SpoolerCall deletePrinter(Handle printer) = 0;
     virtual void closePrinter(Handle printer) = 0;
     virtual Result<Handle> addPrinter(const PrinterRecord& printer) = 0;  // AddPrinterA, level 2

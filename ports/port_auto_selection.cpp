@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "install/printer_list.h"
+#include "probe/printer_list.h"
 #include "platform/main_window.h"
 #include "ports/port_registry.h"
 #include "ports/serial_line.h"
@@ -63,20 +63,28 @@ bool holdsComPort(const std::string& port) {
     return port.compare(0, 3, "COM") == 0;
 }
 
-// Moves every printer on a COM port to the parking port for the time of the search.
+// Moves every printer on a COM port to the parking port for the time of the search. They
+// count as parked from the first write on, so that whatever ends the dialog puts them back.
 void parkComPrinters(DialogContext& context) {
+    context.values.comPrintersParked = true;
     const PrinterLists& captured = context.values.capturedPrinters;
     for (std::size_t i = 0; i < captured.names.size() && i < captured.ports.size(); ++i)
         if (holdsComPort(captured.ports[i])) writePrinterPort(context, captured.names[i], parkingPort);
 }
 
 // Gives every printer that held a COM port before the search its port back, but for the one
-// named by passOver, which keeps the port that answered.
+// named by passOver, which keeps the port that answered. A printer whose port could not be
+// written back is named in a box.
 void restoreComPrinters(DialogContext& context, const std::string& passOver = {}) {
     const PrinterLists& captured = context.values.capturedPrinters;
+    std::string notRestored;
     for (std::size_t i = 0; i < captured.names.size() && i < captured.ports.size(); ++i)
-        if (holdsComPort(captured.ports[i]) && captured.names[i] != passOver)
-            writePrinterPort(context, captured.names[i], captured.ports[i]);
+        if (holdsComPort(captured.ports[i]) && captured.names[i] != passOver &&
+            !writePrinterPort(context, captured.names[i], captured.ports[i]))
+            notRestored += fillText(text::parkedPrinterLine, {captured.names[i], captured.ports[i]});
+    context.values.comPrintersParked = false;
+    if (!notRestored.empty())
+        context.calls.appMessageBox(fillText(text::parkedPrintersNotRestored, {notRestored}), message_box::ok);
 }
 
 // The n of "COMn:".
@@ -261,6 +269,15 @@ void serialProbeTick(DialogContext& context) {
             context.window.setTimer(serialProbeTimer, nextPortAtOnceMs);
             break;
     }
+}
+
+void restoreParkedPrinters(DialogContext& context, SpoolerAfterRestore spooler) {
+    InstallValues& values = context.values;
+    if (!values.comPrintersParked) return;
+    context.window.killTimer(serialProbeTimer);
+    if (values.serialLine != nullptr && values.serialLine->hasPort()) values.serialLine->Close();
+    restoreComPrinters(context);
+    if (spooler == SpoolerAfterRestore::Restart) restartSpooler(context);
 }
 
 }  // namespace setup

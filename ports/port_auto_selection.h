@@ -19,4 +19,13 @@ void selectUsbPort(DialogContext& context, const std::string& printerName);
 void selectSerialPort(DialogContext& context, const std::string& printerName);
 void serialProbeTick(DialogContext& context);
 
+// Whether the spooler is restarted after parked printers were put back, so that it takes
+// their ports at once; at the end of the session the next start takes them.
+enum class SpoolerAfterRestore { Restart, LeaveForNextStart };
+
+// However the dialog ends while the serial search has the COM printers parked: stops the
+// probe and puts each of them back on its own port, as the search's end does (the printer
+// being installed back on the port it was created on). Nothing when none is parked.
+void restoreParkedPrinters(DialogContext& context, SpoolerAfterRestore spooler);
+
 }  // namespace setup

@@ -21,32 +21,38 @@ OwnedKey owned(Registry& registry, Handle key) {
     return OwnedKey(key, [&registry](Handle h) { registry.closeKey(h); });
 }
 
-// Sets one text value in a key of the local machine that already exists.
-void setText(DialogContext& context, const std::string& key, const std::string& name, const std::string& text,
+// Sets one text value in a key of the local machine that already exists; true when it was
+// written.
+bool setText(DialogContext& context, const std::string& key, const std::string& name, const std::string& text,
              const char* failure) {
     Registry& registry = context.platform.registry;
     Result<Handle> opened = registry.openKey(RegistryRoot::LocalMachine, key, RegistryAccess::SetValue);
-    if (!opened) return;
+    if (!opened) return false;
     OwnedKey closer = owned(registry, *opened);
-    if (registry.setValue(*opened, name, regSz, stringValue(text)) != win_error::success)
-        context.calls.appMessageBox(failure, message_box::ok);
+    if (registry.setValue(*opened, name, regSz, stringValue(text)) == win_error::success) return true;
+    context.calls.appMessageBox(failure, message_box::ok);
+    return false;
 }
 
 }  // namespace
 
-void writePrinterPort(DialogContext& context, const std::string& printer, const std::string& port) {
+bool writePrinterPort(DialogContext& context, const std::string& printer, const std::string& port) {
     setText(context, printersKey + printer, "Port", port, text::registryFailed);
     setText(context, printersKey + printer + "\\DsSpooler", "portName", port, text::registryFailed);
-    setText(context, controlSetPrintersKey + printer, "Port", port, text::registryFailed);
-    setText(context, currentControlSetPrintersKey + printer, "Port", port, text::registryFailed);
+    // The spooler starts from the current control set, which is the first one on a machine
+    // that started normally: either write reaches it.
+    const bool firstSet = setText(context, controlSetPrintersKey + printer, "Port", port, text::registryFailed);
+    const bool currentSet = setText(context, currentControlSetPrintersKey + printer, "Port", port, text::registryFailed);
+    const bool taken = firstSet || currentSet;
 
     Registry& registry = context.platform.registry;
     Result<Handle> created = registry.createKey(RegistryRoot::CurrentConfig, currentControlSetPrintersKey + printer);
-    if (!created) return;
+    if (!created) return taken;
     OwnedKey closer = owned(registry, *created);
     const std::string offline(4, '\0');
     if (registry.setValue(*created, "PrinterOnLine", regDword, offline) != win_error::success)
         context.calls.appMessageBox(text::registryFailed, message_box::ok);
+    return taken;
 }
 
 void writePortSettings(DialogContext& context, const std::string& port) {

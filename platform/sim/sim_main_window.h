@@ -91,6 +91,9 @@ public:
     void clickInstall() { onDialogThread([this] { events_->onInstallClicked(); }); }
     void clickCancel() { onDialogThread([this] { events_->onCancel(); }); }
     void clickCloseBox() { onDialogThread([this] { events_->onClose(); }); }
+    // The user logs off or shuts down: the dialog is told, and the process ends without
+    // the dialog being destroyed.
+    void endSession() { onDialogThread([this] { events_->onEndSession(); }); }
     void chooseDriver(int index);
     void choosePortRow(std::optional<int> row);
     void tickDefaultPrinterBox(bool ticked);
@@ -220,6 +223,7 @@ struct SimQuietEvents : MainWindowEvents {
     void onClose() override { window.endDialog(message_box::idCancel); }
     void onTimer(std::uintptr_t) override {}
     void onDestroy() override {}
+    void onEndSession() override {}
 };
 
 }  // namespace setup::sim

@@ -32,13 +32,17 @@ std::string SimWindows::printerKey(const std::string& printer) {
     return std::string(onlineKeyPrefix) + printer;
 }
 
-std::uint32_t SimWindows::injectedFailure(const std::string& call, const std::string& argument) const {
+std::uint32_t SimWindows::injectedFailure(const std::string& call, const std::string& argument) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    auto whole = failingCalls.find(call);
-    if (whole != failingCalls.end()) return whole->second;
-    if (argument.empty()) return 0;
-    auto named = failingCalls.find(call + " " + argument);
-    return named != failingCalls.end() ? named->second : 0;
+    auto failing = failingCalls.find(call);
+    if (failing == failingCalls.end() && !argument.empty()) failing = failingCalls.find(call + " " + argument);
+    if (failing == failingCalls.end()) return 0;
+    auto before = callsBeforeFailing.find(failing->first);
+    if (before != callsBeforeFailing.end() && before->second > 0) {
+        --before->second;
+        return 0;
+    }
+    return failing->second;
 }
 
 bool SimWindows::fileExists(const std::string& windowsPath) const {
@@ -140,6 +144,18 @@ SpoolerCall SimWindows::setPrinterCommand(Handle printer, std::uint32_t command)
     return {true, 0};
 }
 
+Result<PrinterRecord> SimWindows::getPrinter(Handle printer) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("GetPrinter");
+    const OpenObject* open = object(printer, OpenObject::Printer);
+    if (!open) return Result<PrinterRecord>::failure(win_error::invalidHandle);
+    if (std::uint32_t error = injectedFailure("GetPrinter")) return Result<PrinterRecord>::failure(error);
+    auto found = std::find_if(printers.begin(), printers.end(),
+                              [&](const PrinterRecord& p) { return p.printerName == open->name; });
+    if (found == printers.end()) return Result<PrinterRecord>::failure(spooler_error::invalidPrinterName);
+    return *found;
+}
+
 SpoolerCall SimWindows::deletePrinter(Handle printer) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("DeletePrinter");
@@ -162,7 +178,8 @@ void SimWindows::closePrinter(Handle printer) {
 Result<Handle> SimWindows::addPrinter(const PrinterRecord& printer) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("AddPrinter " + printer.printerName + " " + printer.portName + " " + printer.driverName);
-    if (std::uint32_t error = injectedFailure("AddPrinter")) return Result<Handle>::failure(error);
+    if (std::uint32_t error = injectedFailure("AddPrinter", printer.driverName))
+        return Result<Handle>::failure(error);
     if (std::any_of(printers.begin(), printers.end(),
                     [&](const PrinterRecord& p) { return p.printerName == printer.printerName; }))
         return Result<Handle>::failure(spooler_error::printerAlreadyExists);

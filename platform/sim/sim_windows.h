@@ -70,6 +70,8 @@ public:
     // ("AddPrinterDriverEx", "AddPrinter", "RegSetValueEx", "CopyFile" ...); a call whose
     // log entry carries an argument fails only when the map names "Call argument".
     std::map<std::string, std::uint32_t> failingCalls;
+    // How many times a call named in failingCalls still succeeds before it fails.
+    std::map<std::string, int> callsBeforeFailing;
     bool privilegeEnabled = false;
     std::string systemDir = "C:\\Windows\\system32";
     std::string windowsDir = "C:\\Windows";
@@ -150,6 +152,7 @@ public:
     SpoolerCall addMonitor(const MonitorRecord& monitor) override;
     Result<Handle> openPrinter(const std::string& name, const std::string& datatype, std::uint32_t access) override;
     SpoolerCall setPrinterCommand(Handle printer, std::uint32_t command) override;
+    Result<PrinterRecord> getPrinter(Handle printer) override;
     SpoolerCall deletePrinter(Handle printer) override;
     void closePrinter(Handle printer) override;
     Result<Handle> addPrinter(const PrinterRecord& printer) override;
@@ -226,7 +229,7 @@ private:
 
     void record(const std::string& entry);
     // The error a call is made to fail with; 0 when it runs as Windows would.
-    std::uint32_t injectedFailure(const std::string& call, const std::string& argument = {}) const;
+    std::uint32_t injectedFailure(const std::string& call, const std::string& argument = {});
     // What the spooler does when its service has started.
     void spoolerStarted();
     void storePrinterKeys(const std::string& printer, const std::string& port);

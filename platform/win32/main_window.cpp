@@ -96,6 +96,11 @@ bool Win32MainWindow::dispatch(Handle dialog, unsigned int message, std::uintptr
         case WM_DESTROY:
             events_->onDestroy();
             return false;  // the default destroy handling follows
+        case WM_ENDSESSION:
+            // The process ends after this returns, without WM_DESTROY.
+            if (wParam != FALSE) events_->onEndSession();
+            result = 0;
+            return true;
         default:
             return false;
     }

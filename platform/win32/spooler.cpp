@@ -70,6 +70,56 @@ SpoolerCall outcome(BOOL done) {
     return done ? SpoolerCall{true, 0} : SpoolerCall{false, GetLastError()};
 }
 
+// Empty texts go as null pointers, as a zeroed record has them.
+char* textOrNull(const std::string& value) {
+    return value.empty() ? nullptr : text(value);
+}
+
+// The PRINTER_INFO_2A fields the program keeps, each beside its member of PrinterRecord, so
+// that reading a record and writing one name every field once.
+struct PrinterText {
+    LPSTR PRINTER_INFO_2A::*info;
+    std::string PrinterRecord::*record;
+};
+struct PrinterNumber {
+    DWORD PRINTER_INFO_2A::*info;
+    std::uint32_t PrinterRecord::*record;
+};
+constexpr PrinterText printerTexts[] = {
+    {&PRINTER_INFO_2A::pPrinterName, &PrinterRecord::printerName},
+    {&PRINTER_INFO_2A::pPortName, &PrinterRecord::portName},
+    {&PRINTER_INFO_2A::pDriverName, &PrinterRecord::driverName},
+    {&PRINTER_INFO_2A::pPrintProcessor, &PrinterRecord::printProcessor},
+    {&PRINTER_INFO_2A::pDatatype, &PrinterRecord::datatype},
+    {&PRINTER_INFO_2A::pShareName, &PrinterRecord::shareName},
+    {&PRINTER_INFO_2A::pComment, &PrinterRecord::comment},
+    {&PRINTER_INFO_2A::pLocation, &PrinterRecord::location},
+    {&PRINTER_INFO_2A::pSepFile, &PrinterRecord::separatorFile},
+    {&PRINTER_INFO_2A::pParameters, &PrinterRecord::parameters},
+};
+constexpr PrinterNumber printerNumbers[] = {
+    {&PRINTER_INFO_2A::Attributes, &PrinterRecord::attributes},
+    {&PRINTER_INFO_2A::Priority, &PrinterRecord::priority},
+    {&PRINTER_INFO_2A::DefaultPriority, &PrinterRecord::defaultPriority},
+    {&PRINTER_INFO_2A::StartTime, &PrinterRecord::startTime},
+    {&PRINTER_INFO_2A::UntilTime, &PrinterRecord::untilTime},
+};
+
+PrinterRecord printerRecordOf(const PRINTER_INFO_2A& info) {
+    PrinterRecord printer;
+    for (const PrinterText& field : printerTexts) printer.*field.record = textOrEmpty(info.*field.info);
+    for (const PrinterNumber& field : printerNumbers) printer.*field.record = info.*field.info;
+    return printer;
+}
+
+// Points into the printer's texts, which must outlive the record.
+PRINTER_INFO_2A printerInfoOf(const PrinterRecord& printer) {
+    PRINTER_INFO_2A info{};
+    for (const PrinterText& field : printerTexts) info.*field.info = textOrNull(printer.*field.record);
+    for (const PrinterNumber& field : printerNumbers) info.*field.info = printer.*field.record;
+    return info;
+}
+
 }  // namespace
 
 Result<std::string> Win32Spooler::printerDriverDirectory(const std::string& environment, std::uint32_t bufferSize) {
@@ -125,13 +175,18 @@ void Win32Spooler::closePrinter(Handle printer) {
     ClosePrinter(reinterpret_cast<HANDLE>(printer));
 }
 
+Result<PrinterRecord> Win32Spooler::getPrinter(Handle printer) {
+    DWORD needed = 0;
+    GetPrinterA(reinterpret_cast<HANDLE>(printer), 2, nullptr, 0, &needed);
+    if (needed == 0) return Result<PrinterRecord>::failure(GetLastError());
+    std::vector<BYTE> buffer(needed);
+    if (!GetPrinterA(reinterpret_cast<HANDLE>(printer), 2, buffer.data(), needed, &needed))
+        return Result<PrinterRecord>::failure(GetLastError());
+    return printerRecordOf(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
+}
+
 Result<Handle> Win32Spooler::addPrinter(const PrinterRecord& printer) {
-    PRINTER_INFO_2A record{};
-    record.pPrinterName = text(printer.printerName);
-    record.pPortName = text(printer.portName);
-    record.pDriverName = text(printer.driverName);
-    record.pPrintProcessor = text(printer.printProcessor);
-    record.pDatatype = text(printer.datatype);
+    PRINTER_INFO_2A record = printerInfoOf(printer);
     HANDLE created = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
     if (created == nullptr) return Result<Handle>::failure(GetLastError());
     return reinterpret_cast<Handle>(created);
@@ -148,10 +203,7 @@ Result<std::vector<PrinterRecord>> Win32Spooler::enumPrinters(std::uint32_t flag
         return Result<std::vector<PrinterRecord>>::failure(GetLastError());
     const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
     std::vector<PrinterRecord> printers;
-    for (DWORD i = 0; i < returned; ++i)
-        printers.push_back(PrinterRecord{textOrEmpty(records[i].pPrinterName), textOrEmpty(records[i].pPortName),
-                                         textOrEmpty(records[i].pDriverName), textOrEmpty(records[i].pPrintProcessor),
-                                         textOrEmpty(records[i].pDatatype)});
+    for (DWORD i = 0; i < returned; ++i) printers.push_back(printerRecordOf(records[i]));
     return printers;
 }
 

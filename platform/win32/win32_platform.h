@@ -27,6 +27,7 @@ public:
     SpoolerCall addMonitor(const MonitorRecord& monitor) override;
     Result<Handle> openPrinter(const std::string& name, const std::string& datatype, std::uint32_t access) override;
     SpoolerCall setPrinterCommand(Handle printer, std::uint32_t command) override;
+    Result<PrinterRecord> getPrinter(Handle printer) override;
     SpoolerCall deletePrinter(Handle printer) override;
     void closePrinter(Handle printer) override;
     Result<Handle> addPrinter(const PrinterRecord& printer) override;

@@ -165,7 +165,8 @@ TEST(ReceiptEngine, SoloSetupCreatesThePrinterUnderTheTypedName) {
 }
 
 TEST(ReceiptEngine, APrinterNameTheSpoolerWouldRefuseStopsBeforeAnythingIsCopied) {
-    for (const std::string& typed : {std::string(), std::string("Desk,1"), std::string("Desk\\1"), std::string(221, 'a')}) {
+    for (const std::string& typed : {std::string(), std::string("Desk,1"), std::string("Desk\\1"), std::string(221, 'a'),
+                                     std::string("   "), std::string(" \t ")}) {
         Installation run(Program::SoloSetup);
         run.prepare();
         run.prepared = true;
@@ -232,8 +233,10 @@ TEST(InstallationTail, InstallingTwiceReplacesThePrinter) {
     run.window.clickInstall();
     EXPECT_TRUE(run.saw("The printer Series R01 exists,Re-adding the printer..."));
     EXPECT_EQ(run.machine.logMatching("SetPrinter 3").size(), 1u);
-    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    // The check printer of the new settings, then the old printer.
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 2u);
     EXPECT_EQ(run.machine.printers.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes.size(), 0u) << "a reinstall asks nothing";
     EXPECT_TRUE(run.finished());
 }
 
@@ -279,10 +282,36 @@ TEST(InstallationTail, AFailedDefaultPrinterWriteIsSaidAndTheInstallationGoesOn)
                                  "Other", regSz, "x");
     run.machine.failingCalls["RegSetValueEx Device"] = 5;
     run.install(0);
+    const std::string said = "The printer Series R01 could not be made the default printer (error 5)";
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
-    EXPECT_EQ(run.window.messageBoxes[0].text, "Error\xA3\xBA" "Failed to set regist");
+    EXPECT_EQ(run.window.messageBoxes[0].text, said);
     EXPECT_EQ(run.window.messageBoxes[0].caption, "multisetup");
+    EXPECT_TRUE(run.saw(said));
+    EXPECT_FALSE(run.saw("Set the printer Series R01 to default printer"));
+    EXPECT_NE(run.printer("Series R01"), nullptr);
     EXPECT_TRUE(run.finished());
+    EXPECT_EQ(run.window.status, "The installation is completed.");
+}
+
+// A new profile has no key for the default printer: it is created, as every Windows has it.
+TEST(InstallationTail, AMissingDefaultPrinterKeyIsCreated) {
+    const std::string windowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    Installation run;
+    run.machine.removeRegistryKey(RegistryRoot::CurrentUser, windowsKey);
+    run.install(0);
+    EXPECT_EQ(run.machine.registryValue(RegistryRoot::CurrentUser, windowsKey, "Device"),
+              std::string("Series R01,winspool,LPT1:\0", 26));
+    EXPECT_TRUE(run.window.messageBoxes.empty());
+    EXPECT_TRUE(run.saw("Set the printer Series R01 to default printer"));
+
+    Installation refused;
+    refused.machine.removeRegistryKey(RegistryRoot::CurrentUser, windowsKey);
+    refused.machine.failingCalls["RegCreateKeyEx"] = 5;
+    refused.install(0);
+    ASSERT_EQ(refused.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(refused.window.messageBoxes[0].text,
+              "The printer Series R01 could not be made the default printer (error 5)");
+    EXPECT_TRUE(refused.finished());
 }
 
 TEST(InstallationTail, WithoutAPortOfTheChosenKindTheFirstParallelPortIsUsedOnce) {
@@ -294,8 +323,12 @@ TEST(InstallationTail, WithoutAPortOfTheChosenKindTheFirstParallelPortIsUsedOnce
         ASSERT_NE(printer, nullptr);
         EXPECT_EQ(printer->portName, "LPT1:");
         EXPECT_EQ(run.machine.logMatching("AddPrinter ").size(), 1u);
-        EXPECT_TRUE(run.saw(kind == portKindSerial ? "There's no serialport,the current port isLPT1:"
-                                                   : "There's no USB port,the current port isLPT1:"));
+        // The user ends on the port the printer really is on.
+        EXPECT_EQ(run.window.status, kind == portKindSerial ? "There's no serialport,the current port isLPT1:"
+                                                            : "There's no USB port,the current port isLPT1:");
+        EXPECT_FALSE(run.saw("The installation is completed."));
+        EXPECT_EQ(run.window.progressHistory.back(), 100);
+        EXPECT_TRUE(run.finished());
     }
 }
 
@@ -399,7 +432,8 @@ TEST(LabelEngine, AFailedRegistrationAsksInAnApplicationBox) {
 // Any one spooler, registry or file call failing ends in a said failure or a whole
 // installation: never "completed" with a piece missing.
 TEST(InstallFaults, EveryFailingCallEndsWithAMessageOrAWholeInstallation) {
-    const char* calls[] = {"AddPrinterDriverEx", "AddMonitor", "OpenPrinter", "DeletePrinter", "AddPrinter",
+    const char* calls[] = {"AddPrinterDriverEx", "AddMonitor", "OpenPrinter", "GetPrinter", "DeletePrinter", "AddPrinter",
+                           "RegCreateKeyEx",
                            "RegSetValueEx", "RegOpenKeyEx", "CopyFile", "AdjustTokenPrivileges", "DeleteMonitor"};
     for (int driverIndex : {0, firstLabel}) {
         for (const char* call : calls) {
@@ -423,6 +457,188 @@ TEST(InstallFaults, EveryFailingCallEndsWithAMessageOrAWholeInstallation) {
             }
         }
     }
+}
+
+// --- a printer of the same name that was there before ---------------------------------------
+
+// The user's own printer, with every setting the spooler keeps beyond the new printer's.
+PrinterRecord frontDesk(const std::string& name, const std::string& driver) {
+    PrinterRecord p{name, "COM2:", driver, "WinPrint", "RAW"};
+    p.shareName = "desk";
+    p.comment = "Front desk tickets";
+    p.location = "Hall";
+    p.separatorFile = "C:\\sep.sep";
+    p.parameters = "-x";
+    p.attributes = 0x48;
+    p.priority = 3;
+    p.defaultPriority = 2;
+    p.startTime = 60;
+    p.untilTime = 600;
+    return p;
+}
+
+// A machine that already has the printer, on its own port and with its own driver.
+struct Replacement : Installation {
+    Replacement(const std::string& name, const std::string& driver, Program program = Program::MultiSetup)
+        : Installation(program), before(frontDesk(name, driver)) {
+        machine.ports.push_back({"COM2:", "Local Port", "Local Port", 0});
+        DriverRecord own;
+        own.version = 3;
+        own.name = driver;
+        own.environment = "Windows NT x86";
+        if (driver != "Series R01") machine.drivers.push_back(own);
+        machine.printers.push_back(before);
+    }
+    PrinterRecord before;
+};
+
+TEST(ExistingPrinter, IsKeptAsItWasWhenTheNewOneCannotBeCreated) {
+    Replacement run("Series R01", "Old Driver");
+    run.machine.failingCalls["AddPrinter Series R01"] = 87;
+    run.window.answers = {message_box::idYes};
+    run.install(0);
+    const std::string kept =
+        "The printer Series R01 that was there before was kept as it was (port COM2:, driver Old Driver).";
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+    EXPECT_TRUE(run.machine.logMatching("DeletePrinter").empty()) << "refused before the old printer went";
+    ASSERT_EQ(run.window.messageBoxes.size(), 2u);  // the question, then the failure
+    EXPECT_EQ(run.window.messageBoxes[1].text, "Error AddPrinter 87\r\n\r\n" + kept);
+    EXPECT_EQ(run.window.messageBoxes[1].caption, "Error prompt");
+    EXPECT_EQ(run.window.status, kept);
+    EXPECT_TRUE(run.window.installEnabled);
+    EXPECT_EQ(run.window.progressHistory.back(), 0);
+    EXPECT_FALSE(run.saw("The installation is completed."));
+}
+
+// The spooler took the check printer but refuses the new one after the old one went: the old
+// one is created again with every setting it had.
+TEST(ExistingPrinter, IsCreatedAgainWhenTheNewOneFailsAfterItWent) {
+    Replacement run("Series R01", "Old Driver");
+    run.machine.failingCalls["AddPrinter Series R01"] = 1801;
+    run.machine.callsBeforeFailing["AddPrinter Series R01"] = 1;
+    run.window.answers = {message_box::idYes};
+    run.install(0);
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 2u);
+    ASSERT_EQ(run.window.messageBoxes.size(), 2u);
+    EXPECT_EQ(run.window.messageBoxes[1].text,
+              "Error AddPrinter 1801\r\n\r\nThe printer Series R01 that was there before was kept as it was "
+              "(port COM2:, driver Old Driver).");
+}
+
+// The same driver fails for the old printer too: the box names what is lost.
+TEST(ExistingPrinter, ThatCannotBeCreatedAgainIsNamedWithItsSettings) {
+    Replacement run("Series R01", "Series R01");
+    run.machine.failingCalls["AddPrinter Series R01"] = 1796;
+    run.machine.callsBeforeFailing["AddPrinter Series R01"] = 1;
+    run.install(0);
+    const std::string lost = "The printer Series R01 that was there before (port COM2:, driver Series R01) was "
+                             "removed and could not be created again (error 1796).";
+    EXPECT_TRUE(run.machine.printers.empty());
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              "There's no available useful port,please select other type of port\r\n\r\n" + lost);
+    EXPECT_EQ(run.window.status, lost);
+    EXPECT_EQ(run.window.installText, "Reinstall");
+    EXPECT_FALSE(run.finished());
+}
+
+TEST(ExistingPrinter, ThatCannotBeDeletedStaysAndIsSaidKept) {
+    Replacement run("Series R01", "Series R01");
+    run.machine.failingCalls["DeletePrinter"] = 5;
+    run.machine.callsBeforeFailing["DeletePrinter"] = 1;  // the check printer's
+    run.install(0);
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              "Error AddPrinter 1802\r\n\r\nThe printer Series R01 that was there before was kept as it was "
+              "(port COM2:, driver Series R01).");
+}
+
+TEST(ExistingPrinter, StaysWhenTheCheckPrinterCannotBeDeletedWhichIsNamed) {
+    Replacement run("Series R01", "Series R01");
+    run.machine.failingCalls["DeletePrinter"] = 5;
+    run.install(0);
+    ASSERT_EQ(run.machine.printers.size(), 2u);
+    EXPECT_EQ(run.machine.printers[0], run.before);
+    EXPECT_EQ(run.machine.printers[1].printerName, "Printer check of the driver setup");
+    const std::string said =
+        "The printer Printer check of the driver setup, created to check that the spooler takes the new printer, "
+        "could not be removed (error 5).\r\nRemove it in the printer settings. The printer that was there before "
+        "was kept, and no printer was created.";
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text, said);
+    EXPECT_EQ(run.window.status, said);
+    EXPECT_TRUE(run.window.installEnabled);
+}
+
+TEST(ExistingPrinter, WhoseSettingsCannotBeReadIsLeftAndNothingIsCopied) {
+    Replacement run("Series R01", "Series R01");
+    run.machine.failingCalls["GetPrinter"] = 5;
+    run.install(0);
+    EXPECT_EQ(run.machine.printers[0], run.before);
+    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
+    EXPECT_TRUE(run.machine.logMatching("DeletePrinter").empty());
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              "The printer Series R01 exists, but its settings could not be read (error 5).\r\nIt was left as it "
+              "was, and no printer was created.");
+    EXPECT_TRUE(run.window.installEnabled);
+}
+
+// The replacing printer has only the settings of a new printer, none of the old one's.
+TEST(ExistingPrinter, ReplacedEndsWithExactlyTheNewPrintersSettings) {
+    Replacement run("Series R01", "Series R01");
+    run.install(0);
+    ASSERT_EQ(run.machine.printers.size(), 1u);
+    EXPECT_EQ(run.machine.printers[0], (PrinterRecord{"Series R01", "LPT1:", "Series R01", "WinPrint", "RAW"}));
+    EXPECT_TRUE(run.finished());
+}
+
+// solosetup: a typed name that is another driver's printer.
+TEST(ExistingPrinter, OfAnotherDriverIsReplacedOnlyAfterTheUserSaysYes) {
+    Replacement run("Front Desk", "Old Driver", Program::SoloSetup);
+    run.prepare();
+    run.prepared = true;
+    run.window.chooseDriver(0);
+    run.window.onDialogThread([&] { run.window.printerNameText = "Front Desk"; });
+    run.window.choosePortRow(portKindParallel);
+    run.window.answers = {message_box::idNo};
+    run.window.clickInstall();
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              "A printer named Front Desk is already installed, with the driver Old Driver on the port COM2:.\r\n\r\n"
+              "Replace it with a printer of the driver Series R01?\r\n\r\nYes: the printer is deleted and created "
+              "again with the new driver.\r\nNo: the printer stays as it is and nothing is installed.");
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "Prompt");
+    EXPECT_EQ(run.window.messageBoxes[0].style, message_box::yesNo | message_box::iconQuestion);
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
+    EXPECT_EQ(run.machine.drivers.size(), 1u);
+    EXPECT_TRUE(run.window.installEnabled);
+    EXPECT_EQ(run.window.installText, "&Install");
+
+    run.window.answers = {message_box::idYes};
+    run.window.clickInstall();
+    EXPECT_EQ(run.window.messageBoxes.size(), 2u);
+    ASSERT_NE(run.printer("Front Desk"), nullptr);
+    EXPECT_EQ(run.printer("Front Desk")->driverName, "Series R01");
+    EXPECT_EQ(run.printer("Front Desk")->portName, "LPT1:");
+    EXPECT_TRUE(run.finished());
+}
+
+// The label engine asks too, before the monitor or any file is touched.
+TEST(ExistingPrinter, OfAnotherDriverStopsTheLabelEngineOnNo) {
+    const std::string name = labelDisplayTable()[0];
+    Replacement run(name, "Old Driver");
+    run.window.answers = {message_box::idNo};
+    run.install(firstLabel);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "Prompt");
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
+    EXPECT_TRUE(run.machine.logMatching("AddMonitor").empty());
+    EXPECT_TRUE(run.window.installEnabled);
 }
 
 // The calls of the log from the first one that begins with `from`, in order.

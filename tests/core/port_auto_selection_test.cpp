@@ -469,6 +469,96 @@ TEST(UsbPortSearch, SoloSetupOnOtherSystemsChecksAndSaysUsbInCapitals) {
     EXPECT_EQ(search.window.messageBoxes[0].text.substr(0, 26), "Failed to select USB port,");
 }
 
+// --- parked printers when the dialog ends ------------------------------------------------
+
+// A serial search in progress on three silent ports: every COM printer is parked, the probe
+// runs, and the user ends the dialog (or the session) before any port answered.
+struct ParkedSearch : PortSearch {
+    ParkedSearch() {
+        serialPorts({"COM1", "COM2", "COM3"});
+        addPrinter("Receipt", "COM1:");  // the printer being installed, created on the first port
+        addPrinter("Second", "COM2:");
+        addPrinter("Other", "COM3:");
+        addPrinter("Paper", "LPT2:");
+        open();
+        run([&](DialogContext& context) { selectSerialPort(context, "Receipt"); });
+        EXPECT_EQ(portOf("Other"), "LPT1:");
+        EXPECT_EQ(portOf("Second"), "LPT1:");
+    }
+    void expectBack() {
+        EXPECT_EQ(portOf("Receipt"), "COM1:");
+        EXPECT_EQ(portOf("Second"), "COM2:");
+        EXPECT_EQ(portOf("Other"), "COM3:");
+        EXPECT_EQ(portOf("Paper"), "LPT2:");
+    }
+    void closed() {
+        ASSERT_TRUE(window.waitClosed(std::chrono::seconds(5)));
+        desktop.opened = false;
+    }
+};
+
+TEST(ParkedPrinters, GoBackToTheirPortsWhenTheCloseBoxOrEscapeEndsTheSearch) {
+    for (bool closeBox : {true, false}) {
+        ParkedSearch search;
+        if (closeBox)
+            search.window.clickCloseBox();
+        else
+            search.window.clickCancel();
+        search.closed();
+        search.expectBack();
+        EXPECT_EQ(search.machine.serial.openObjects(), 0);
+        EXPECT_TRUE(search.window.messageBoxes.empty());
+    }
+}
+
+// The session ends without the dialog being destroyed: the ports are in the spooler's keys
+// for its next start.
+TEST(ParkedPrinters, GoBackToTheirPortsWhenTheSessionEnds) {
+    ParkedSearch search;
+    const int restarts = search.spoolerRestarts();
+    search.window.endSession();
+    EXPECT_EQ(search.printerKeyPort("Receipt"), text("COM1:"));
+    EXPECT_EQ(search.printerKeyPort("Second"), text("COM2:"));
+    EXPECT_EQ(search.printerKeyPort("Other"), text("COM3:"));
+    EXPECT_EQ(search.spoolerRestarts(), restarts);
+    EXPECT_EQ(search.machine.serial.openObjects(), 0);
+}
+
+TEST(ParkedPrinters, ThatCannotBePutBackAreNamed) {
+    ParkedSearch search;
+    // The current control set is the first one: both names reach the same key.
+    for (const char* set : {"CurrentControlSet", "ControlSet001"})
+        search.machine.failingCalls[std::string("RegOpenKeyEx SYSTEM\\") + set + "\\Control\\Print\\Printers\\Other"] = 5;
+    search.window.clickCloseBox();
+    search.closed();
+    EXPECT_EQ(search.portOf("Second"), "COM2:");
+    for (auto& l : search.machine.log()) if (l.find("Other") != std::string::npos || l.find("Control") != std::string::npos) std::cerr << l << "\n";
+    EXPECT_EQ(search.portOf("Other"), "LPT1:");
+    ASSERT_EQ(search.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(search.window.messageBoxes[0].text,
+              "The search for the serial port had moved these printers to another port, and they could not be put "
+              "back on their own port:\r\nOther on COM3:\r\n\r\nSet their ports in the printer settings.");
+    EXPECT_EQ(search.window.messageBoxes[0].caption, "multisetup");
+}
+
+// A search that ended has nothing parked: closing afterwards leaves the found port alone.
+TEST(ParkedPrinters, AreNotTouchedAgainWhenTheSearchHadEnded) {
+    PortSearch search;
+    search.serialPorts({"COM1", "COM2"});
+    search.answering("COM2");
+    search.addPrinter("Receipt", "COM1:");
+    search.addPrinter("Other", "COM3:");
+    search.open();
+    search.searchSerial();
+    search.window.onDialogThread([] {});
+    ASSERT_EQ(search.portOf("Receipt"), "COM2:");
+    search.window.clickCloseBox();
+    ASSERT_TRUE(search.window.waitClosed(std::chrono::seconds(5)));
+    search.desktop.opened = false;
+    EXPECT_EQ(search.printerKeyPort("Receipt"), text("COM2:"));
+    EXPECT_EQ(search.portOf("Other"), "COM3:");
+}
+
 // --- the printer's keys --------------------------------------------------------------------------
 
 // The port goes into every key the spooler may read it from at its next start: the printer's

@@ -446,6 +446,8 @@ run_platform_checks() {
 source "$root/tests/wine/install_rounds.sh"
 # Unattended runs: /quiet, the exit code, the log.
 source "$root/tests/wine/unattended_rounds.sh"
+# A printer of the same name kept, the replace question, the fallback port's status.
+source "$root/tests/wine/tail_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
 source "$root/tests/wine/package_safety.sh"
 # The serial line, the serial prompt and the port searches (COM ports on socat ptys).
@@ -490,6 +492,7 @@ if [ "$have_package" -eq 1 ] && [ "$loader" == "$wine32_loader" ]; then
     keep_one_parallel_port
     run_receipt_refused_on_64bit
     run_label_monitor_refused_on_64bit
+    run_existing_printer_kept_on_64bit
 else
     say "SKIP: the installation rounds on the 64-bit prefix need the 32-bit programs and the package."
 fi
@@ -508,6 +511,8 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         add_printer_settings_key
         run_receipt_on_parallel
         run_label_on_parallel
+        run_replace_question
+        run_fallback_port_status
         say "== unattended runs (WINEARCH=win32)"
         new_prefix quiet win32
         stage_programs

@@ -257,3 +257,5 @@ stop_emulators
 # The same searches started unattended (/quiet), where Install creates printers.
 source "$(dirname "$serial_rounds_script")/unattended_rounds.sh"
 if [ "$arch" == win32 ]; then quiet_serial_rounds; fi
+# The search ended by the user while the COM printers are parked.
+source "$(dirname "${BASH_SOURCE[0]}")/tail_serial_rounds.sh"

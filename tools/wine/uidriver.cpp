@@ -10,6 +10,7 @@
 //   wait-disabled <id> <ms>       until the control is disabled
 //   wait-selected <id> <row> <ms> until that row is the first selected row of the list view
 //   text <id>                     the control's text (WM_GETTEXT)
+//   set-text <id> <text>          sets the control's text (WM_SETTEXT), as typing would
 //   enabled <id>                  1 or 0 (IsWindowEnabled)
 //   checked <id>                  the check state (BM_GETCHECK)
 //   combo <id>                    count, selection and every item (CB_GETCOUNT, CB_GETLBTEXT)
@@ -27,6 +28,8 @@
 //   click-bottom <id>             posts a mouse click 4 pixels above the bottom-left corner of
 //                                 the control's client area (in a list view: below its rows)
 //   close                         posts WM_CLOSE to the dialog
+//   end-session                   sends WM_QUERYENDSESSION, then WM_ENDSESSION (TRUE), as a
+//                                 log-off does; the dialog is not destroyed
 //   answer <caption> <id> <ms>    waits for a message box with that caption, prints its text
 //                                 and presses its button <id>
 //   wait-box <caption> <ms>       waits for a message box with that caption and prints its
@@ -150,6 +153,12 @@ private:
             key(id, take());
         }
         else if (name == "text") { int id = takeNumber(); report("text", id, escaped(windowText(control(id)))); }
+        else if (name == "set-text") {
+            int id = takeNumber();
+            std::string text = take();
+            SendMessageA(control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            report("set-text", id, escaped(text));
+        }
         else if (name == "enabled") { int id = takeNumber(); report("enabled", id, IsWindowEnabled(control(id)) ? "1" : "0"); }
         else if (name == "checked") { int id = takeNumber(); report("checked", id, std::to_string(SendMessageW(control(id), BM_GETCHECK, 0, 0))); }
         else if (name == "combo") combo(takeNumber());
@@ -166,6 +175,11 @@ private:
         else if (name == "click") click(takeNumber());
         else if (name == "click-bottom") clickBottom(takeNumber());
         else if (name == "close") PostMessageW(dialog(), WM_CLOSE, 0, 0), say("close posted");
+        else if (name == "end-session") {
+            SendMessageW(dialog(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+            SendMessageW(dialog(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            say("session ended");
+        }
         else if (name == "answer") answer();
         else if (name == "choose") {
             int id = takeNumber();
