@@ -62,6 +62,11 @@ public:
     // change, replace, rename or delete the file. The error code when it cannot be opened.
     virtual Result<Handle> openReadOnlyLockedW(const std::string& path) = 0;
     virtual void closeFile(Handle file) = 0;  // CloseHandle
+    // CreateFileW and ReadFile: the whole file's bytes, or the error code.
+    virtual Result<std::string> readFileW(const std::string& path) = 0;
+    // CreateDirectoryW with the security descriptor an SDDL text describes
+    // (ConvertStringSecurityDescriptorToSecurityDescriptorW); 0 or the error code.
+    virtual std::uint32_t createFolderW(const std::string& path, const std::string& sddl) = 0;
 };
 
 }  // namespace setup

@@ -64,6 +64,8 @@ public:
     // ("AddPrinterDriverEx", "AddPrinter", "RegSetValueEx", "CopyFile" ...); a call whose
     // log entry carries an argument fails only when the map names "Call argument".
     std::map<std::string, std::uint32_t> failingCalls;
+    // Files whose bytes are one of these are no DLL the spooler can load.
+    std::set<std::string> unloadableDllContents;
     bool privilegeEnabled = false;
     std::string systemDir = "C:\\Windows\\system32";
     std::string windowsDir = "C:\\Windows";
@@ -81,6 +83,9 @@ public:
 
     std::string currentDir = "C:\\Program";
     std::set<std::string> readOnlyFiles;  // Windows paths, compared without case
+    // The security descriptor (SDDL) each folder was created with through createFolderW, by
+    // the folder's Windows path in lower case.
+    std::map<std::string, std::string> folderSecurity;
 
     bool archiverPresent = true;
     std::string archiverMissingEntry;  // an entry point the DLL does not export
@@ -195,6 +200,8 @@ public:
     std::optional<std::string> ansiSpelling(const std::string& text) override;
     Result<Handle> openReadOnlyLockedW(const std::string& path) override;
     void closeFile(Handle file) override;
+    Result<std::string> readFileW(const std::string& path) override;
+    std::uint32_t createFolderW(const std::string& path, const std::string& sddl) override;
     // --- System: DLL search and the installer's lock ----------------------------------------
     std::string programFolderW() override;
     std::string systemFolderW() override;

@@ -69,6 +69,8 @@ public:
     std::optional<std::string> ansiSpelling(const std::string& text) override;
     Result<Handle> openReadOnlyLockedW(const std::string& path) override;
     void closeFile(Handle file) override;
+    Result<std::string> readFileW(const std::string& path) override;
+    std::uint32_t createFolderW(const std::string& path, const std::string& sddl) override;
 };
 
 class Win32System : public System {
