@@ -1,7 +1,9 @@
 #include "install/driver_staging.h"
 
+#include <cctype>
 #include <cstdio>
 
+#include "package/file_identity.h"
 #include "probe/os_probe.h"
 
 namespace setup {
@@ -10,6 +12,23 @@ namespace {
 
 constexpr std::size_t maxPrinterNameLength = 220;
 constexpr int osCodeWindowsNt4 = 4;
+
+std::string formatted(const char* format, const std::string& a) {
+    std::vector<char> text(std::snprintf(nullptr, 0, format, a.c_str()) + 1);
+    std::snprintf(text.data(), text.size(), format, a.c_str());
+    return text.data();
+}
+
+std::string joined(const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& path : paths) list += (list.empty() ? "" : ", ") + path;
+    return list;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 std::string formatted(const char* format, const std::string& a, int b) {
     std::vector<char> text(std::snprintf(nullptr, 0, format, a.c_str(), b) + 1);
@@ -85,11 +104,63 @@ bool Staging::fits() {
     return true;
 }
 
+std::string Staging::keptPath(const Copy& copy) {
+    return copy.destination + ".previous";
+}
+
 void Staging::copyAll() {
-    for (const Copy& c : copies_) {
-        context_.platform.files.copyFile(c.source, c.destination, false);
+    FileSystem& files = context_.platform.files;
+    for (Copy& c : copies_) {
+        c.replaced = files.attributesW(c.destination).has_value();
+        if (c.replaced) c.kept = files.copyFile(c.destination, keptPath(c), false);
+        c.copied = files.copyFile(c.source, c.destination, false);
         context_.calls.statusStep(c.destination);
     }
+}
+
+bool Staging::verified() {
+    for (const Copy& c : copies_) {
+        auto listed = context_.values.packageFiles.find(lowerCase(c.source));
+        if (listed != context_.values.packageFiles.end() && holdsEntry(context_.platform.files, c.destination, listed->second))
+            continue;
+        std::string message = formatted(text::copiedFileDiffers, c.destination);
+        std::vector<std::string> lost = takeBack();
+        if (!lost.empty()) message += formatted(text::copiesNotRestored, joined(lost));
+        refuse(context_, message);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> Staging::takeBack() {
+    FileSystem& files = context_.platform.files;
+    std::vector<std::string> lost;
+    for (const Copy& c : copies_) {
+        // A copy that failed left the destination as it was.
+        if (!c.copied) {
+            if (c.kept) files.deleteFile(keptPath(c));
+            continue;
+        }
+        files.deleteFile(c.destination);
+        if (!c.replaced) continue;
+        if (c.kept && files.copyFile(keptPath(c), c.destination, false))
+            files.deleteFile(keptPath(c));
+        else
+            lost.push_back(c.destination);
+    }
+    copies_.clear();
+    return lost;
+}
+
+bool Staging::replacedAny() const {
+    for (const Copy& c : copies_)
+        if (c.replaced) return true;
+    return false;
+}
+
+void Staging::keep() {
+    for (const Copy& c : copies_)
+        if (c.kept) context_.platform.files.deleteFile(keptPath(c));
 }
 
 void driverNotAdded(DialogContext& context, const DriverFailureBox& box, std::uint32_t error) {

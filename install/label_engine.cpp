@@ -1,4 +1,6 @@
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "install/driver_engines.h"
 #include "install/driver_staging.h"
@@ -33,19 +35,49 @@ std::string labelDependentFiles(const LabelModel& model) {
     return files;
 }
 
+std::string withPath(const char* format, const std::string& path) {
+    std::vector<char> text(std::snprintf(nullptr, 0, format, path.c_str()) + 1);
+    std::snprintf(text.data(), text.size(), format, path.c_str());
+    return text.data();
+}
+
+// The new monitor could not be added: the DLL it replaced goes back, and the monitor that was
+// removed for it is registered again. Says what became of each.
+std::string restorePreviousMonitor(DialogContext& context, Staging& monitorDll, const MonitorRecord& record,
+                                   bool removed) {
+    std::string said = text::monitorNotAdded;
+    const bool dllWasThere = monitorDll.replacedAny();
+    if (!monitorDll.takeBack().empty())
+        said += withPath(text::monitorDllNotPutBack, record.dllName);
+    else
+        said += withPath(dllWasThere ? text::monitorDllPutBack : text::monitorDllRemoved, record.dllName);
+    if (!removed) return said;
+    SpoolerCall again = context.platform.spooler.addMonitor(record);
+    if (again.ok || again.error == spooler_error::printMonitorAlreadyInstalled) return said + text::monitorRegisteredAgain;
+    std::vector<char> failed(std::char_traits<char>::length(text::monitorNotRegisteredAgain) + 16);
+    std::snprintf(failed.data(), failed.size(), text::monitorNotRegisteredAgain, static_cast<unsigned>(again.error));
+    return said + failed.data();
+}
+
 // Removes a monitor of the same name first (restarting the spooler so that it lets go of
-// the old DLL), then registers ours. A monitor already there counts as added.
-bool addLanguageMonitor(DialogContext& context, const std::string& environment, const std::string& dllPath) {
+// the old DLL), then registers ours. A monitor already there counts as added. The DLL our
+// copy replaced is kept until then, so that a monitor that cannot be added leaves the one
+// before it as it was.
+bool addLanguageMonitor(DialogContext& context, const std::string& environment, const std::string& dllPath,
+                        Staging& monitorDll) {
     Spooler& spooler = context.platform.spooler;
-    const std::string name(labelMonitorName);
+    const MonitorRecord record{std::string(labelMonitorName), environment, dllPath};
     controlService(context, spoolerService, serviceStartIfStopped);
-    if (spooler.deleteMonitor(environment, name).ok) controlService(context, spoolerService, serviceRestart);
-    SpoolerCall added = spooler.addMonitor(MonitorRecord{name, environment, dllPath});
+    bool removed = spooler.deleteMonitor(environment, record.name).ok;
+    if (removed) controlService(context, spoolerService, serviceRestart);
+    SpoolerCall added = spooler.addMonitor(record);
     if (!added.ok && added.error != spooler_error::printMonitorAlreadyInstalled) {
-        context.calls.appMessageBox(text::monitorNotAdded, message_box::ok);
+        context.calls.appMessageBox(restorePreviousMonitor(context, monitorDll, record, removed),
+                                    message_box::ok);
         context.calls.closeConfirmed();
         return false;
     }
+    monitorDll.keep();
     context.calls.statusStep(text::monitorAdded);
     return true;
 }
@@ -89,8 +121,11 @@ void DriverEngines::installLabel(DialogContext& context) {
     if (!monitor.fits() || !staging.fits()) return;
 
     monitor.copyAll();
-    if (!addLanguageMonitor(context, folder->environment, monitorPath)) return;
+    if (!monitor.verified()) return;
+    if (!addLanguageMonitor(context, folder->environment, monitorPath, monitor)) return;
     staging.copyAll();
+    if (!staging.verified()) return;
+    staging.keep();
     window.setProgress(10);
     context.calls.statusStep(text::addingPrinterDriver + driver.name);
     SpoolerCall added = context.platform.spooler.addPrinterDriverEx(driver, apdCopyNewFiles);
