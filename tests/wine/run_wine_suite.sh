@@ -434,6 +434,7 @@ run_platform_checks() {
         case "$line" in
             "ok - "*) passed=$((passed + 1)); say "ok   - platform: ${line#ok - }" ;;
             "FAIL - "*) failed=$((failed + 1)); say "FAIL - platform: ${line#FAIL - }" ;;
+            "note - "*) say "note - platform: ${line#note - }" ;;
         esac
     done <<<"$output"
     # A fault the guard did not catch ends the program early, without a FAIL line.
@@ -443,6 +444,8 @@ run_platform_checks() {
 source "$root/tests/wine/install_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
 source "$root/tests/wine/package_safety.sh"
+# What the machine had stays: the monitor, the user's files, leftovers, swapped files.
+source "$root/tests/wine/package_files_rounds.sh"
 # The serial line, the serial prompt and the port searches (COM ports on socat ptys).
 source "$(dirname "$0")/serial_rounds.sh"
 
@@ -497,6 +500,7 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         add_printer_settings_key
         run_receipt_on_parallel
         run_label_on_parallel
+        run_package_files_rounds
     else
         say "SKIP: the installation rounds on the 32-bit prefix need the package."
     fi
