@@ -13,12 +13,6 @@ namespace {
 constexpr std::size_t maxPrinterNameLength = 220;
 constexpr int osCodeWindowsNt4 = 4;
 
-std::string formatted(const char* format, const std::string& a) {
-    std::vector<char> text(std::snprintf(nullptr, 0, format, a.c_str()) + 1);
-    std::snprintf(text.data(), text.size(), format, a.c_str());
-    return text.data();
-}
-
 std::string joined(const std::vector<std::string>& paths) {
     std::string list;
     for (const std::string& path : paths) list += (list.empty() ? "" : ", ") + path;
@@ -43,6 +37,12 @@ void refuse(DialogContext& context, const std::string& message) {
 }
 
 }  // namespace
+
+std::string filledIn(const char* format, const std::string& text) {
+    std::vector<char> filled(std::snprintf(nullptr, 0, format, text.c_str()) + 1);
+    std::snprintf(filled.data(), filled.size(), format, text.c_str());
+    return filled.data();
+}
 
 std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
@@ -123,9 +123,9 @@ bool Staging::verified() {
         auto listed = context_.values.packageFiles.find(lowerCase(c.source));
         if (listed != context_.values.packageFiles.end() && holdsEntry(context_.platform.files, c.destination, listed->second))
             continue;
-        std::string message = formatted(text::copiedFileDiffers, c.destination);
+        std::string message = filledIn(text::copiedFileDiffers, c.destination);
         std::vector<std::string> lost = takeBack();
-        if (!lost.empty()) message += formatted(text::copiesNotRestored, joined(lost));
+        if (!lost.empty()) message += filledIn(text::copiesNotRestored, joined(lost));
         refuse(context_, message);
         return false;
     }

@@ -35,12 +35,6 @@ std::string labelDependentFiles(const LabelModel& model) {
     return files;
 }
 
-std::string withPath(const char* format, const std::string& path) {
-    std::vector<char> text(std::snprintf(nullptr, 0, format, path.c_str()) + 1);
-    std::snprintf(text.data(), text.size(), format, path.c_str());
-    return text.data();
-}
-
 // The new monitor could not be added: the DLL it replaced goes back, and the monitor that was
 // removed for it is registered again. Says what became of each.
 std::string restorePreviousMonitor(DialogContext& context, Staging& monitorDll, const MonitorRecord& record,
@@ -48,9 +42,9 @@ std::string restorePreviousMonitor(DialogContext& context, Staging& monitorDll, 
     std::string said = text::monitorNotAdded;
     const bool dllWasThere = monitorDll.replacedAny();
     if (!monitorDll.takeBack().empty())
-        said += withPath(text::monitorDllNotPutBack, record.dllName);
+        said += filledIn(text::monitorDllNotPutBack, record.dllName);
     else
-        said += withPath(dllWasThere ? text::monitorDllPutBack : text::monitorDllRemoved, record.dllName);
+        said += filledIn(dllWasThere ? text::monitorDllPutBack : text::monitorDllRemoved, record.dllName);
     if (!removed) return said;
     SpoolerCall again = context.platform.spooler.addMonitor(record);
     if (again.ok || again.error == spooler_error::printMonitorAlreadyInstalled) return said + text::monitorRegisteredAgain;

@@ -80,8 +80,6 @@ TEST(Listing, ACallbackThatSaysStopEndsIt) {
     EXPECT_EQ(calls, 1);
 }
 
-}  // namespace
-}  // namespace archiver_test
 
 // The installer tells its own leftovers from the user's files, and checks the copies it
 // makes, by the size and CRC the listing gives.
@@ -105,3 +103,6 @@ TEST(Listing, GivesEachFilesSizeAndCrc) {
     ASSERT_TRUE(entries[1].has_crc);
     EXPECT_EQ(entries[1].crc, 0xCBF43926u);  // the CRC-32 check value of "123456789"
 }
+
+}  // namespace
+}  // namespace archiver_test
