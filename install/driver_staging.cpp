@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "install/printer_name_rule.h"
 #include "package/file_identity.h"
 #include "probe/os_probe.h"
 
@@ -10,7 +11,6 @@ namespace setup {
 
 namespace {
 
-constexpr std::size_t maxPrinterNameLength = 220;
 constexpr int osCodeWindowsNt4 = 4;
 
 std::string joined(const std::vector<std::string>& paths) {
@@ -67,15 +67,7 @@ std::optional<DriverFolder> findDriverFolder(DialogContext& context) {
 }
 
 bool acceptPrinterName(DialogContext& context, const std::string& printerName) {
-    const char* reason = nullptr;
-    if (printerName.empty())
-        reason = text::printerNameEmpty;
-    else if (printerName.size() > maxPrinterNameLength)
-        reason = text::printerNameTooLong;
-    else if (printerName.find(',') != std::string::npos)
-        reason = text::printerNameComma;
-    else if (printerName.find('\\') != std::string::npos)
-        reason = text::printerNameBackslash;
+    const char* reason = printerNameProblem(printerName);
     if (reason == nullptr) return true;
     char message[512];
     std::snprintf(message, sizeof message, text::printerNameRefused, printerName.substr(0, 64).c_str(), reason);

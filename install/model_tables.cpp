@@ -232,6 +232,26 @@ void addLabelCommonFiles(std::vector<PackageFile>& files) {
 
 }  // namespace
 
+std::vector<PackageFile> driverFiles(Program program, int driverIndex, std::string_view driverListText,
+                                     bool is64Bit) {
+    std::vector<PackageFile> files;
+    if (std::optional<ReceiptModel> receipt = receiptLookup(program, driverIndex, driverListText)) {
+        PackageFolder folder = is64Bit ? PackageFolder::TicketX64 : PackageFolder::TicketX86;
+        files.push_back({folder, receipt->groupDllFile()});
+        files.push_back({folder, receipt->gpdFile()});
+        files.push_back({folder, std::string(pluginBaseName) + std::string(pluginLibraryExtension)});
+        files.push_back({folder, std::string(pluginBaseName) + std::string(pluginSettingsExtension)});
+        for (const char* name : unidrvFileNames) files.push_back({folder, name});
+    } else if (std::optional<LabelModel> label = labelLookup(driverIndex, is64Bit)) {
+        PackageFolder folder = is64Bit ? PackageFolder::BarcodeX64 : PackageFolder::BarcodeX86;
+        for (const char* name : label->files) files.push_back({folder, name});
+        files.push_back({PackageFolder::BarcodeCommon, std::string(labelHelpFile)});
+        for (std::string_view extension : labelDataExtensions)
+            files.push_back({PackageFolder::BarcodeCommon, label->dataFile(extension)});
+    }
+    return files;
+}
+
 std::vector<PackageFile> packageFiles(Program program) {
     std::vector<PackageFile> files;
     addReceiptFiles(files, program, PackageFolder::TicketX86);

@@ -110,6 +110,12 @@ struct PackageFile {
     bool operator==(const PackageFile&) const = default;
 };
 
+// The files one installation of a driver index takes from the package, on a system of the
+// given bitness: what the engine copies for that row (driverListText as for receiptLookup).
+// Empty for an index outside the tables.
+std::vector<PackageFile> driverFiles(Program program, int driverIndex, std::string_view driverListText,
+                                     bool is64Bit);
+
 // Every file named by one program's tables, in its package folder, each once: what the
 // driver package must hold for the engines of that program, for both bitnesses.
 std::vector<PackageFile> packageFiles(Program program);

@@ -9,9 +9,7 @@ namespace {
 std::vector<std::string> readPrinterNames(FileSystem& files, const std::string& listFile, const std::string& section) {
     std::vector<std::string> names;
     for (int k = 1; k <= maxPrinterNamesPerSection; ++k) {
-        std::string key = "PrintName";
-        key += std::to_string(k);
-        std::string name = files.profileString(listFile, section, key, printerNameBufferSize);
+        std::string name = files.profileString(listFile, section, printerNameKey(k), printerNameBufferSize);
         if (name.empty()) break;
         names.push_back(std::move(name));
     }
@@ -20,19 +18,33 @@ std::vector<std::string> readPrinterNames(FileSystem& files, const std::string& 
 
 }  // namespace
 
-std::vector<std::vector<std::string>> readDriverNameSections(FileSystem& files, const std::string& listFile) {
-    std::vector<std::vector<std::string>> sections;
-    const std::string buffer = files.profileSectionNames(listFile, sectionNamesBufferSize);
+std::string printerNameKey(int k) {
+    return "PrintName" + std::to_string(k);
+}
+
+std::vector<DriverNameSection> readDriverNameList(FileSystem& files, const std::string& listFile,
+                                                  std::uint32_t namesBufferSize) {
+    std::vector<DriverNameSection> sections;
+    const std::string buffer = files.profileSectionNames(listFile, namesBufferSize);
     // An empty list starts with its closing NUL: no section at all.
     if (buffer.empty() || buffer[0] == '\0') return sections;
     std::size_t start = 0;
     for (std::size_t p = 0; p + 1 < buffer.size(); ++p) {
         if (buffer[p] != '\0') continue;
         // Every section is one position, however long its name.
-        sections.push_back(readPrinterNames(files, listFile, buffer.substr(start, p - start)));
+        std::string name = buffer.substr(start, p - start);
+        std::vector<std::string> printerNames = readPrinterNames(files, listFile, name);
+        sections.push_back({std::move(name), std::move(printerNames)});
         if (buffer[p + 1] == '\0') break;
         start = p + 1;
     }
+    return sections;
+}
+
+std::vector<std::vector<std::string>> readDriverNameSections(FileSystem& files, const std::string& listFile) {
+    std::vector<std::vector<std::string>> sections;
+    for (DriverNameSection& section : readDriverNameList(files, listFile))
+        sections.push_back(std::move(section.printerNames));
     return sections;
 }
 

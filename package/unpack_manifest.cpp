@@ -16,14 +16,6 @@ bool sameName(const std::string& a, const std::string& b) {
            });
 }
 
-bool keepsToPlaces(const ArchiveEntry& entry) {
-    std::vector<std::string> parts = pathParts(entry.path);
-    if (parts.empty()) return false;
-    if (sameName(parts[0], "DriverName.cfg")) return parts.size() == 1 && !entry.folder;
-    if (sameName(parts[0], "Ticket") || sameName(parts[0], "Barcode")) return parts.size() > 1 || entry.folder;
-    return false;
-}
-
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
@@ -34,6 +26,14 @@ bool isLink(std::uint32_t attributes) {
 }
 
 }  // namespace
+
+bool keepsToPlaces(const ArchiveEntry& entry) {
+    std::vector<std::string> parts = pathParts(entry.path);
+    if (parts.empty()) return false;
+    if (sameName(parts[0], "DriverName.cfg")) return parts.size() == 1 && !entry.folder;
+    if (sameName(parts[0], "Ticket") || sameName(parts[0], "Barcode")) return parts.size() > 1 || entry.folder;
+    return false;
+}
 
 std::optional<std::string> firstEntryOutsidePlaces(const std::vector<ArchiveEntry>& entries) {
     for (const ArchiveEntry& entry : entries)

@@ -11,6 +11,10 @@
 
 namespace setup {
 
+// Whether an entry of a package keeps to the places a driver package may use below its
+// destination: the file DriverName.cfg and the folders Ticket and Barcode with what is in them.
+bool keepsToPlaces(const ArchiveEntry& entry);
+
 // The first entry of a package that would land outside the places a driver package may
 // use below its destination: the file DriverName.cfg and the folders Ticket and Barcode with
 // what is in them. Named as the archive names it, a folder with a trailing backslash;

@@ -23,9 +23,6 @@ enum Nid : uint64_t {
 constexpr uint8_t kSignature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
 constexpr size_t kSignatureHeaderSize = 32;
 constexpr uint64_t kMaxHeaderSize = uint64_t{64} << 20;  // an unpacked header beyond this is refused
-// Entries, folders and streams one archive may list: far beyond any driver package, and
-// small enough that the catalogue fits in a 32-bit process whatever the header claims.
-constexpr size_t kMaxItems = size_t{1} << 18;
 constexpr int kMaxHeaderNesting = 4;
 constexpr size_t kMaxCoders = 32;
 constexpr uint32_t kMaxCoderInputs = 32;
@@ -515,6 +512,8 @@ ArchiveDatabase read_archive(ArchiveSource& source) {
     }
 }
 
+bool is_encryption(uint64_t id) { return (id >> 8) == 0x06F107 || (id >> 16) == 0x06F1; }
+
 std::string method_name(uint64_t id) {
     switch (id) {
     case 0x00: return "Copy";
@@ -537,7 +536,7 @@ std::string method_name(uint64_t id) {
     case 0x03030805: return "SPARC";
     default: break;
     }
-    if ((id >> 8) == 0x06F107 || (id >> 16) == 0x06F1) return "encryption";
+    if (is_encryption(id)) return "encryption";
     char buf[32];
     std::snprintf(buf, sizeof buf, "method 0x%llX", static_cast<unsigned long long>(id));
     return buf;

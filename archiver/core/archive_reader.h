@@ -8,6 +8,10 @@
 
 namespace archiver {
 
+// Entries, folders and streams one archive may list: far beyond any driver package, and
+// small enough that the catalogue fits in a 32-bit process whatever the header claims.
+constexpr size_t kMaxItems = size_t{1} << 18;
+
 struct CoderInfo {
     uint64_t method = 0;  // method id bytes, big-endian, as in the archive
     unsigned method_size = 0;
@@ -65,6 +69,9 @@ struct ArchiveDatabase {
 
 // Parses the whole catalogue. Raises ArchiveError for anything malformed or unsupported.
 ArchiveDatabase read_archive(ArchiveSource& source);
+
+// Whether a method id is one of 7-Zip's ciphers rather than a coder.
+bool is_encryption(uint64_t id);
 
 // Human-readable method name, e.g. "LZMA2", "PPMd", or "method 0x040108".
 std::string method_name(uint64_t id);

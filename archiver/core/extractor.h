@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "archiver/core/archive_error.h"
+#include "archiver/core/archive_reader.h"
 #include "archiver/core/output_sink.h"
 #include "archiver/core/streams.h"
 
@@ -46,5 +48,24 @@ struct ListedEntry {
 // its progress callback, once per entry), without decoding any data. Raises ArchiveError
 // for the same catalogue, name and method faults as extract_archive does before writing.
 std::vector<ListedEntry> list_archive(ArchiveSource& source, const ExtractOptions& options);
+
+// What testing an archive reports, entry by entry (indexes into the database's entries).
+class TestObserver {
+public:
+    virtual ~TestObserver() = default;
+    // The next bytes of an entry's data, in order, as they are decoded.
+    virtual void data(size_t entry, const uint8_t* bytes, size_t size) = 0;
+    // The entry's data decoded whole and matched its CRC; folders and empty files pass at once.
+    virtual void passed(size_t entry) = 0;
+    // Its data is damaged, truncated, in a method we do not decode, or beyond a size limit.
+    virtual void failed(size_t entry, const ArchiveError& error) = 0;
+    // It shares its solid block with an entry that failed: its data cannot be reached.
+    virtual void untested(size_t entry) = 0;
+};
+
+// Decodes every entry's data and checks every CRC without writing anything, as "t" does,
+// but goes on after a damaged block with the next one, so that every damage is reported.
+// Raises ArchiveError only when the archive itself cannot be read (I/O).
+void test_archive(ArchiveSource& source, const ArchiveDatabase& db, TestObserver& observer);
 
 }  // namespace archiver

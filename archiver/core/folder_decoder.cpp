@@ -12,17 +12,6 @@ enum Method : uint64_t {
     kBcj = 0x03030103, kBcj2 = 0x0303011B,
 };
 
-bool supported(const CoderInfo& c) {
-    switch (c.method) {
-    case kCopy: case kDelta: case kX86: case kBcj: case kArm64: case kLzma: case kLzma2:
-        return c.num_inputs == 1;
-    case kBcj2:
-        return c.num_inputs == 4;
-    default:
-        return false;
-    }
-}
-
 class FolderBuilder {
 public:
     FolderBuilder(ArchiveSource& source, const StreamsInfo& streams, const FolderInfo& folder)
@@ -81,12 +70,31 @@ private:
 
 }  // namespace
 
+bool coder_supported(const CoderInfo& c) {
+    switch (c.method) {
+    case kCopy: case kDelta: case kX86: case kBcj: case kArm64: case kLzma: case kLzma2:
+        return c.num_inputs == 1;
+    case kBcj2:
+        return c.num_inputs == 4;
+    default:
+        return false;
+    }
+}
+
+uint64_t coder_window_size(const FolderInfo& folder, size_t coder) {
+    const CoderInfo& c = folder.coders.at(coder);
+    const uint64_t size = folder.unpack_sizes.at(coder);
+    if (c.method == kLzma) return window_size(parse_lzma_properties(c.properties).dictionary, size);
+    if (c.method == kLzma2) return window_size(lzma2_dictionary_size(c.properties), size);
+    return 0;
+}
+
 void check_folders_supported(const StreamsInfo& streams) {
     for (const auto& folder : streams.folders)
         for (const auto& coder : folder.coders)
-            if (!supported(coder)) {
+            if (!coder_supported(coder)) {
                 const std::string name = method_name(coder.method);
-                if (name.find("encryption") != std::string::npos)
+                if (is_encryption(coder.method))
                     fail(ErrorKind::Unsupported, "encrypted archives are not supported (" + name + ")");
                 fail(ErrorKind::Unsupported, "unsupported compression method: " + name);
             }

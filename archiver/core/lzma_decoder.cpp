@@ -321,11 +321,21 @@ LzmaProperties parse_lzma_properties(const std::vector<uint8_t>& props) {
     return p;
 }
 
+uint64_t lzma2_dictionary_size(const std::vector<uint8_t>& props) {
+    if (props.size() < 1 || props[0] > 40) corrupt("LZMA2 properties are invalid");
+    const unsigned p = props[0];
+    return p == 40 ? 0xFFFFFFFFu : (uint64_t{2} | (p & 1)) << (p / 2 + 11);
+}
+
+uint64_t window_size(uint64_t dictionary, uint64_t out_size) {
+    const uint64_t want = std::min(dictionary, out_size);
+    return std::max(want, std::min<uint64_t>(out_size, 4096)) + Window::kMargin;
+}
+
 namespace {
 
 size_t window_for(uint64_t dictionary, uint64_t out_size) {
-    uint64_t want = std::min(dictionary, out_size);
-    want = std::max(want, std::min<uint64_t>(out_size, 4096)) + Window::kMargin;
+    const uint64_t want = window_size(dictionary, out_size);
     if (want > kMaxWindowSize)
         fail(ErrorKind::Limit, "dictionary of " + std::to_string(want >> 20) + " MB is beyond this extractor's limit");
     return static_cast<size_t>(want);
@@ -399,10 +409,7 @@ size_t LzmaStream::read(uint8_t* out, size_t size) {
 
 Lzma2Stream::Lzma2Stream(std::unique_ptr<InStream> in, const std::vector<uint8_t>& props, uint64_t out_size)
     : in_(std::move(in)), chunk_(new uint8_t[kInputBlock + LzmaDecoder::kMaxSymbolInput]), out_left_(out_size) {
-    if (props.size() < 1 || props[0] > 40) corrupt("LZMA2 properties are invalid");
-    const unsigned p = props[0];
-    const uint64_t dictionary = p == 40 ? 0xFFFFFFFFu : (uint64_t{2} | (p & 1)) << (p / 2 + 11);
-    window_.configure(window_for(dictionary, out_size));
+    window_.configure(window_for(lzma2_dictionary_size(props), out_size));
 }
 
 bool Lzma2Stream::next_chunk() {

@@ -11,7 +11,9 @@ namespace archiver {
 
 // Largest window we allocate. A window is never larger than the coder's unpacked size, so
 // this only limits archives made with a dictionary beyond it AND at least that much data.
-constexpr uint64_t kMaxWindowSize = sizeof(void*) == 4 ? (uint64_t{768} << 20) : (uint64_t{3} << 30);
+// The 32-bit ceiling is the one 7-zip32.dll has, whatever machine an archive is tested on.
+constexpr uint64_t kMaxWindowSize32 = uint64_t{768} << 20;
+constexpr uint64_t kMaxWindowSize = sizeof(void*) == 4 ? kMaxWindowSize32 : (uint64_t{3} << 30);
 
 // History buffer shared by the LZMA decoder (writer) and the stream (reader). It starts at
 // 64 KiB, then 1 MiB, and grows eightfold as data arrives, up to `target`; only then does it wrap around.
@@ -80,6 +82,11 @@ struct LzmaProperties {
     uint32_t dictionary;
 };
 LzmaProperties parse_lzma_properties(const std::vector<uint8_t>& props);
+uint64_t lzma2_dictionary_size(const std::vector<uint8_t>& props);
+
+// The window a coder with this dictionary decodes its unpacked size in: never more than the
+// data needs. Beyond kMaxWindowSize the coder fails with a size-limit error.
+uint64_t window_size(uint64_t dictionary, uint64_t out_size);
 
 // 7z coder LZMA: one LZMA stream of known unpacked size.
 class LzmaStream : public InStream {

@@ -563,6 +563,167 @@ TEST(InstallFaults, EveryFailingCallEndsWithAMessageOrAWholeInstallation) {
     }
 }
 
+// The calls of the log from the first one that begins with `from`, in order.
+std::vector<std::string> logFrom(const sim::SimWindows& machine, const std::string& from) {
+    std::vector<std::string> log = machine.log();
+    auto first = std::find_if(log.begin(), log.end(), [&](const std::string& e) { return e.rfind(from, 0) == 0; });
+    return {first, log.end()};
+}
+
+// The calls that begin with `prefix` among `entries`.
+std::vector<std::string> matching(const std::vector<std::string>& entries, const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const std::string& e : entries)
+        if (e.rfind(prefix, 0) == 0) found.push_back(e);
+    return found;
+}
+
+// The position of the last call that begins with `prefix` before the first `before`.
+std::ptrdiff_t lastBefore(const std::vector<std::string>& log, const std::string& prefix, const std::string& before) {
+    std::ptrdiff_t last = -1;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (log[i].rfind(before, 0) == 0) return last;
+        if (log[i].rfind(prefix, 0) == 0) last = static_cast<std::ptrdiff_t>(i);
+    }
+    return -1;
+}
+
+std::ptrdiff_t firstOf(const std::vector<std::string>& log, const std::string& prefix) {
+    for (std::size_t i = 0; i < log.size(); ++i)
+        if (log[i].rfind(prefix, 0) == 0) return static_cast<std::ptrdiff_t>(i);
+    return -1;
+}
+
+TEST(LabelEngine, ProgressTheOrderOfTheDeletionsAndTheFinishingPause) {
+    Installation run;
+    run.install(firstLabel);
+    ASSERT_TRUE(run.finished());
+    EXPECT_EQ(run.window.progressHistory, (std::vector<int>{10, 20, 30, 40, 100}));
+
+    // The help file and the data files first, .BA0 before .PP0 before .DAT, then the file list.
+    const LabelModel model = *labelLookup(firstLabel, false);
+    std::vector<std::string> expected;
+    for (const std::string& name : {std::string("THERMAL.chm"), model.dataFile(".BA0"), model.dataFile(".PP0"),
+                                    model.dataFile(".DAT")})
+        expected.push_back("DeleteFile " + std::string(x86Folder) + "\\" + name);
+    for (const char* file : model.files) expected.push_back("DeleteFile " + std::string(x86Folder) + "\\" + file);
+    EXPECT_EQ(run.machine.logMatching("DeleteFile " + std::string(x86Folder)), expected);
+
+    // After the printer exists, the one pause is the label engine's 100 ms.
+    EXPECT_EQ(matching(logFrom(run.machine, "AddPrinter "), "Sleep"), (std::vector<std::string>{"Sleep 100"}));
+}
+
+TEST(InstallationTail, TheReceiptEnginePausesHalfASecondBeforeTheLastStep) {
+    Installation run;
+    run.install(0);
+    EXPECT_EQ(matching(logFrom(run.machine, "AddPrinter "), "Sleep"), (std::vector<std::string>{"Sleep 500"}));
+}
+
+// The spooler is made sure to run right before the driver is registered (receipt) and
+// right before an old monitor is removed (label): it may have stopped since preparation.
+TEST(DriverRegistration, TheSpoolerIsStartedIfStoppedRightBeforeItIsAsked) {
+    Installation receipt;
+    receipt.install(0);
+    std::vector<std::string> log = receipt.machine.log();
+    std::ptrdiff_t registration = firstOf(log, "AddPrinterDriverEx");
+    ASSERT_GE(registration, 0);
+    EXPECT_GT(lastBefore(log, "OpenService Spooler", "AddPrinterDriverEx"), lastBefore(log, "CopyFile", "AddPrinterDriverEx"));
+    EXPECT_GT(lastBefore(log, "QueryServiceStatus", "AddPrinterDriverEx"), lastBefore(log, "CopyFile", "AddPrinterDriverEx"));
+
+    Installation label;
+    label.machine.services["Spooler"].state = ServiceState::Running;
+    label.install(firstLabel);
+    log = label.machine.log();
+    ASSERT_GE(firstOf(log, "DeleteMonitor"), 0);
+    EXPECT_GT(lastBefore(log, "QueryServiceStatus", "DeleteMonitor"), lastBefore(log, "CopyFile", "DeleteMonitor"));
+    EXPECT_GT(lastBefore(log, "OpenService Spooler", "DeleteMonitor"), lastBefore(log, "CopyFile", "DeleteMonitor"));
+}
+
+TEST(DriverRegistration, ASpoolerStoppedSincePreparationIsStartedAgain) {
+    for (int driverIndex : {0, firstLabel}) {
+        Installation run;
+        run.prepare();
+        run.prepared = true;
+        run.machine.services["Spooler"].state = ServiceState::Stopped;
+        run.install(driverIndex);
+        EXPECT_TRUE(run.finished()) << driverIndex;
+        EXPECT_GE(firstOf(logFrom(run.machine, "GetPrinterDriverDirectory"), "StartService"), 0) << driverIndex;
+    }
+}
+
+TEST(InstallationTail, EveryPrinterHandleIsClosed) {
+    for (int driverIndex : {0, firstLabel}) {
+        Installation run;
+        run.install(driverIndex);
+        ASSERT_TRUE(run.finished());
+        EXPECT_EQ(run.machine.openHandles(), 0) << "first install, driver " << driverIndex;
+        run.window.onDialogThread([&] { run.window.installText = "&Install"; });
+        run.window.clickInstall();  // replaces the printer it made
+        ASSERT_TRUE(run.finished());
+        EXPECT_EQ(run.machine.openHandles(), 0) << "second install, driver " << driverIndex;
+    }
+}
+
+// With no port of the chosen kind and no parallel port either nothing can be created: the
+// printer of that name the machine had stays as it was.
+TEST(InstallationTail, WithoutAnyUsablePortAnExistingPrinterIsKept) {
+    Installation run;
+    run.machine.drivers.push_back(DriverRecord{3, "Other driver", "Windows NT x86"});
+    Result<Handle> existing = run.machine.addPrinter(PrinterRecord{"Series R01", "LPT1:", "Other driver", "WinPrint", "RAW"});
+    ASSERT_TRUE(existing);
+    run.machine.closePrinter(*existing);
+    run.machine.ports.clear();
+    run.install(0, portKindUsb);
+    const PrinterRecord* printer = run.printer("Series R01");
+    ASSERT_NE(printer, nullptr);
+    EXPECT_EQ(printer->portName, "LPT1:");
+    EXPECT_EQ(printer->driverName, "Other driver");
+    EXPECT_TRUE(run.machine.logMatching("DeletePrinter").empty());
+    EXPECT_FALSE(run.saw("The printer Series R01 exists,Re-adding the printer..."));
+    EXPECT_EQ(run.window.installText, "Reinstall");
+}
+
+// The default printer names the port the printer was created on, the parallel one when the
+// chosen kind had none, never the empty chosen port.
+TEST(InstallationTail, TheDefaultPrinterNamesThePortThePrinterIsOn) {
+    for (int kind : {portKindSerial, portKindUsb}) {
+        Installation run;
+        run.window.answers = {message_box::idCancel};
+        run.install(0, kind);
+        EXPECT_EQ(run.machine.registryValue(RegistryRoot::CurrentUser,
+                                            "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device"),
+                  std::string("Series R01,winspool,LPT1:\0", 26))
+            << kind;
+    }
+}
+
+// A driver folder whose longest staged path just fits its buffer (with the terminating NUL)
+// installs; one byte more stops before anything is copied.
+TEST(DriverRegistration, PathsAreCheckedAgainstTheirBuffersToTheByte) {
+    struct Case {
+        int driverIndex;
+        std::size_t buffer;
+        std::size_t longestName;
+    };
+    std::size_t longestLabel = std::string("THERMAL.chm").size();
+    const LabelModel model = *labelLookup(firstLabel, false);
+    for (const char* file : model.files) longestLabel = std::max(longestLabel, std::string(file).size());
+    for (const char* extension : {".BA0", ".DAT", ".PP0"})
+        longestLabel = std::max(longestLabel, model.dataFile(extension).size());
+    for (const Case& c : {Case{0, 260, std::string("STDNAMES.GPD").size()}, Case{firstLabel, 200, longestLabel}}) {
+        for (std::size_t pathLength : {c.buffer - 1, c.buffer}) {
+            Installation run;
+            // "C:\" + padding + "\" + the longest name is pathLength bytes long.
+            const std::string folder = "C:\\" + std::string(pathLength - c.longestName - 4, 'd');
+            run.machine.driverDirectories["Windows NT x86"] = folder;
+            run.install(c.driverIndex);
+            const bool fits = pathLength < c.buffer;
+            EXPECT_EQ(run.finished(), fits) << c.buffer << " " << pathLength;
+            EXPECT_EQ(run.machine.logMatching("CopyFile").empty(), !fits) << c.buffer << " " << pathLength;
+        }
+    }
+}
+
 }  // namespace
 
 }  // namespace setup::test

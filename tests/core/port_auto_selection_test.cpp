@@ -446,6 +446,41 @@ TEST(UsbPortSearch, SoloSetupOnOtherSystemsChecksAndSaysUsbInCapitals) {
     EXPECT_EQ(search.window.messageBoxes[0].text.substr(0, 26), "Failed to select USB port,");
 }
 
+// --- the printer's keys --------------------------------------------------------------------------
+
+// The port goes into every key the spooler may read it from at its next start: the printer's
+// own keys, then the running control set by its number and by its current name.
+TEST(PortRegistry, ThePortIsWrittenIntoEveryKeyTheSpoolerReads) {
+    PortSearch search;
+    search.addPrinter("Receipt", "LPT1:");
+    search.open();
+    search.run([&](DialogContext& context) { writePrinterPort(context, "Receipt", "USB001"); });
+    EXPECT_EQ(search.logSince("RegOpenKeyEx"),
+              (std::vector<std::string>{
+                  "RegOpenKeyEx Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\Receipt",
+                  "RegOpenKeyEx Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\Receipt\\DsSpooler",
+                  "RegOpenKeyEx SYSTEM\\ControlSet001\\Control\\Print\\Printers\\Receipt",
+                  "RegOpenKeyEx SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Receipt"}));
+    EXPECT_EQ(search.logSince("RegSetValueEx Port=").size(), 3u);
+    EXPECT_EQ(search.printerKeyPort("Receipt"), text("USB001"));
+}
+
+// With one serial port there is no search, but the other COM printers are still written back
+// to the ports the spooler lists them on: keys an earlier run left parked are mended.
+TEST(SerialPortSearch, TheOnlyPortPathGivesOtherComPrintersTheirPortsBack) {
+    PortSearch search;
+    search.serialPorts({"COM1"});
+    search.addPrinter("Receipt", "COM1:");
+    search.addPrinter("Other", "COM3:");
+    search.machine.setRegistryValue(RegistryRoot::LocalMachine, sim::SimWindows::printerKey("Other"), "Port", regSz,
+                                    text("LPT1:"));
+    search.open();
+    search.searchSerial();
+    EXPECT_EQ(search.portOf("Other"), "COM3:");
+    EXPECT_EQ(search.printerKeyPort("Other"), text("COM3:"));
+    EXPECT_EQ(search.portOf("Receipt"), "COM1:");
+}
+
 }  // namespace
 
 }  // namespace setup::test

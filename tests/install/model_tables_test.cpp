@@ -278,6 +278,25 @@ TEST(PackageFiles, HoldEveryFileTheLookupsNameAndNothingTwice) {
     }
 }
 
+TEST(DriverFiles, WhatOneInstallationTakesFromThePackage) {
+    using F = PackageFolder;
+    // The group-2 row whose text picks the second DLL, on a 64-bit system.
+    EXPECT_EQ(driverFiles(Program::MultiSetup, 19, "Series R20", true),
+              (std::vector<PackageFile>{{F::TicketX64, "RCPT03.DLL"}, {F::TicketX64, "TKP80R.GPD"},
+                                        {F::TicketX64, "TKTPLUG.dll"}, {F::TicketX64, "TKTPLUG.ini"},
+                                        {F::TicketX64, "uniDRVui.DLL"}, {F::TicketX64, "uniDRV.DLL"},
+                                        {F::TicketX64, "UNIDRV.HLP"}, {F::TicketX64, "UNIRES.DLL"},
+                                        {F::TicketX64, "TTFSUB.GPD"}, {F::TicketX64, "STDNAMES.GPD"}}));
+    std::vector<PackageFile> label = driverFiles(Program::SoloSetup, 37, "", false);
+    ASSERT_EQ(label.size(), 34u);
+    EXPECT_EQ(label[0], (PackageFile{F::BarcodeX86, "almonNT.dll"}));
+    EXPECT_EQ(label[29], (PackageFile{F::BarcodeX86, "QLBPBR50.DLL"}));
+    EXPECT_EQ(std::vector<PackageFile>(label.begin() + 30, label.end()),
+              (std::vector<PackageFile>{{F::BarcodeCommon, "THERMAL.chm"}, {F::BarcodeCommon, "TKL80.BA0"},
+                                        {F::BarcodeCommon, "TKL80.DAT"}, {F::BarcodeCommon, "TKL80.PP0"}}));
+    EXPECT_TRUE(driverFiles(Program::MultiSetup, driverCount, "", false).empty());
+}
+
 TEST(PackageFiles, FilesOfTheOtherProgramAreNotListed) {
     auto lists = [](Program program, const char* name) {
         for (const PackageFile& file : packageFiles(program))

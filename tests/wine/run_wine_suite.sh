@@ -448,6 +448,8 @@ source "$root/tests/wine/package_safety.sh"
 source "$root/tests/wine/package_files_rounds.sh"
 # The serial line, the serial prompt and the port searches (COM ports on socat ptys).
 source "$(dirname "$0")/serial_rounds.sh"
+# The package checker's Windows console build against its native build.
+source "$root/tests/wine/pkgcheck_rounds.sh"
 
 # ---- the runs -------------------------------------------------------------------------------
 
@@ -462,6 +464,7 @@ say "== default prefix"
 new_prefix default
 stage_programs
 run_platform_checks
+run_pkgcheck_rounds
 for program in multisetup solosetup; do
     run_without_package
     run_close_box_without_package
