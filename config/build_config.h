@@ -84,6 +84,21 @@ constexpr const char* labelDriverNotAdded =
 constexpr const char* errorCaption = "Error";
 constexpr const char* reinstallCaption = "Reinstall";
 constexpr const char* monitorNotAdded = "Failed to add Monitor\r\n";
+// What became of what was there before, after "Failed to add Monitor". %s: the monitor DLL.
+constexpr const char* monitorDllPutBack = "The monitor DLL %s that was there before is back as it was.";
+constexpr const char* monitorDllRemoved = "The copied monitor DLL %s was removed; there was none before.";
+constexpr const char* monitorDllNotPutBack = "The monitor DLL %s that was there before could not be put back.";
+constexpr const char* monitorRegisteredAgain = "\r\nThe Advanced Language Monitor installed before is registered again.";
+// %u: the spooler's error.
+constexpr const char* monitorNotRegisteredAgain =
+    "\r\nThe Advanced Language Monitor installed before could not be registered again (error %u).";
+// A copied driver file that is not the package's. %s: the copy.
+constexpr const char* copiedFileDiffers =
+    "The installation was stopped: %s does not hold the driver package's file (it could not be copied, or its "
+    "size or contents differ from the package's, so the unpacked file was changed after unpacking).\r\nWhat was "
+    "copied has been removed and nothing more was registered. Start the program again.";
+// Appended when some file the copies replaced could not be put back. %s: those files.
+constexpr const char* copiesNotRestored = "\r\nThese files could not be put back as they were: %s";
 constexpr const char* monitorAdded = "Advanced Language Monitor is added";
 constexpr const char* printerExistsHead = "The printer ";
 constexpr const char* printerExistsTail = " exists,Re-adding the printer...";
@@ -170,6 +185,14 @@ constexpr const char* packageFolderInTheWay =
 constexpr const char* packageLinkInTheWay =
     "The driver package DriverData.Drv was not unpacked: %s is a link to another place, and the package is never "
     "unpacked through links.\r\nThat link was left alone. Remove it and start the program again.";
+constexpr const char* packageUsersFileInTheWay =
+    "The driver package DriverData.Drv was not unpacked: %s is in the way, and it is not a file of the package "
+    "(its size or contents differ).\r\nThat file was left alone and nothing was written. Move it away and start "
+    "the program again.";
+// %s: the folder; %u: the system's error code.
+constexpr const char* packageFolderNotMade =
+    "The driver package DriverData.Drv was not unpacked: the folder %s could not be created with its access "
+    "list (error %u).\r\nNothing was written.";
 // %s: the archiver's reason.
 constexpr const char* packageDamaged =
     "The driver package DriverData.Drv is damaged and was not used; nothing of it was left on the disk.\r\nThe "

@@ -6,6 +6,7 @@
 // never the dialog itself.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,6 +68,9 @@ struct InstallValues {
     // Whether the chosen kind's port list had a port at the last Install.
     bool portsFound = true;
     bool is64Bit = false;
+    // The files the driver package unpacked, by full path in lower case: what a copy of one
+    // must hold.
+    std::map<std::string, ArchiveEntry> packageFiles;
     // The port kind the last port enumeration preselected.
     int preferredPortKind = portKindUsb;
     // A serial or USB port named before Install: the printer goes there without a search.

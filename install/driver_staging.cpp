@@ -1,8 +1,10 @@
 #include "install/driver_staging.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "install/printer_name_rule.h"
+#include "package/file_identity.h"
 #include "probe/os_probe.h"
 #include "probe/printer_list.h"
 #include "probe/service_control.h"
@@ -12,6 +14,17 @@ namespace setup {
 namespace {
 
 constexpr int osCodeWindowsNt4 = 4;
+
+std::string joined(const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& path : paths) list += (list.empty() ? "" : ", ") + path;
+    return list;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 std::string formatted(const char* format, const std::string& a, int b) {
     std::vector<char> text(std::snprintf(nullptr, 0, format, a.c_str(), b) + 1);
@@ -26,6 +39,12 @@ void refuse(DialogContext& context, const std::string& message) {
 }
 
 }  // namespace
+
+std::string filledIn(const char* format, const std::string& text) {
+    std::vector<char> filled(std::snprintf(nullptr, 0, format, text.c_str()) + 1);
+    std::snprintf(filled.data(), filled.size(), format, text.c_str());
+    return filled.data();
+}
 
 std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
@@ -96,11 +115,63 @@ bool Staging::fits() {
     return true;
 }
 
+std::string Staging::keptPath(const Copy& copy) {
+    return copy.destination + ".previous";
+}
+
 void Staging::copyAll() {
-    for (const Copy& c : copies_) {
-        context_.platform.files.copyFile(c.source, c.destination, false);
+    FileSystem& files = context_.platform.files;
+    for (Copy& c : copies_) {
+        c.replaced = files.attributesW(c.destination).has_value();
+        if (c.replaced) c.kept = files.copyFile(c.destination, keptPath(c), false);
+        c.copied = files.copyFile(c.source, c.destination, false);
         context_.calls.statusStep(c.destination);
     }
+}
+
+bool Staging::verified() {
+    for (const Copy& c : copies_) {
+        auto listed = context_.values.packageFiles.find(lowerCase(c.source));
+        if (listed != context_.values.packageFiles.end() && holdsEntry(context_.platform.files, c.destination, listed->second))
+            continue;
+        std::string message = filledIn(text::copiedFileDiffers, c.destination);
+        std::vector<std::string> lost = takeBack();
+        if (!lost.empty()) message += filledIn(text::copiesNotRestored, joined(lost));
+        refuse(context_, message);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> Staging::takeBack() {
+    FileSystem& files = context_.platform.files;
+    std::vector<std::string> lost;
+    for (const Copy& c : copies_) {
+        // A copy that failed left the destination as it was.
+        if (!c.copied) {
+            if (c.kept) files.deleteFile(keptPath(c));
+            continue;
+        }
+        files.deleteFile(c.destination);
+        if (!c.replaced) continue;
+        if (c.kept && files.copyFile(keptPath(c), c.destination, false))
+            files.deleteFile(keptPath(c));
+        else
+            lost.push_back(c.destination);
+    }
+    copies_.clear();
+    return lost;
+}
+
+bool Staging::replacedAny() const {
+    for (const Copy& c : copies_)
+        if (c.replaced) return true;
+    return false;
+}
+
+void Staging::keep() {
+    for (const Copy& c : copies_)
+        if (c.kept) context_.platform.files.deleteFile(keptPath(c));
 }
 
 void driverNotAdded(DialogContext& context, const DriverFailureBox& box, std::uint32_t error) {

@@ -53,13 +53,30 @@ public:
     const std::string& path(const std::string& recordPath);
     // False, with the reason said, when a path would not fit: nothing may be copied then.
     bool fits();
-    // Copies every file, overwriting, and shows each destination in the status line.
+    // Copies every file, overwriting, and shows each destination in the status line. A file
+    // a copy replaces is kept beside it until the copies are kept or taken back.
     void copyAll();
+    // Whether each copy holds the bytes the package listed for its source. The copies lie
+    // where only administrators write, so what is checked there is what gets registered.
+    // When one differs the copies are taken back and the user is told, naming it; Install is
+    // usable again.
+    bool verified();
+    // Takes the copies back: removes each and puts back what it replaced. Returns the files
+    // that could not be put back as they were.
+    std::vector<std::string> takeBack();
+    // The copies stay; the files they replaced are dropped.
+    void keep();
+    // Whether a copy replaced a file that was there before.
+    bool replacedAny() const;
 
 private:
     struct Copy {
         std::string source, destination;
+        bool copied = false;    // the copy was made
+        bool replaced = false;  // something was there before the copy
+        bool kept = false;      // ... and it is kept beside it
     };
+    static std::string keptPath(const Copy& copy);
     DialogContext& context_;
     std::uint32_t limit_;
     std::vector<Copy> copies_;
@@ -83,6 +100,9 @@ bool spoolerReady(DialogContext& context, int serviceMode);
 
 // Driver record version: 2 for Windows NT 4.0 and older, 3 otherwise.
 std::uint32_t driverVersion(DialogContext& context);
+
+// A message format with one %s filled in.
+std::string filledIn(const char* format, const std::string& text);
 
 // "a\b": a folder and a name joined with a backslash.
 std::string joinPath(const std::string& folder, const std::string& name);

@@ -1,4 +1,6 @@
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "install/driver_engines.h"
 #include "install/driver_staging.h"
@@ -33,19 +35,44 @@ std::string labelDependentFiles(const LabelModel& model) {
     return files;
 }
 
+// The new monitor could not be added: the DLL it replaced goes back, and the monitor that was
+// removed for it is registered again. Says what became of each.
+std::string restorePreviousMonitor(DialogContext& context, Staging& monitorDll, const MonitorRecord& record,
+                                   bool removed) {
+    std::string said = text::monitorNotAdded;
+    const bool dllWasThere = monitorDll.replacedAny();
+    if (!monitorDll.takeBack().empty())
+        said += filledIn(text::monitorDllNotPutBack, record.dllName);
+    else
+        said += filledIn(dllWasThere ? text::monitorDllPutBack : text::monitorDllRemoved, record.dllName);
+    if (!removed) return said;
+    SpoolerCall again = context.platform.spooler.addMonitor(record);
+    if (again.ok || again.error == spooler_error::printMonitorAlreadyInstalled) return said + text::monitorRegisteredAgain;
+    std::vector<char> failed(std::char_traits<char>::length(text::monitorNotRegisteredAgain) + 16);
+    std::snprintf(failed.data(), failed.size(), text::monitorNotRegisteredAgain, static_cast<unsigned>(again.error));
+    return said + failed.data();
+}
+
 // Removes a monitor of the same name first (restarting the spooler so that it lets go of
-// the old DLL), then registers ours. A monitor already there counts as added.
-bool addLanguageMonitor(DialogContext& context, const std::string& environment, const std::string& dllPath) {
+// the old DLL), then registers ours. A monitor already there counts as added. The DLL our
+// copy replaced is kept until then, so that a monitor that cannot be added leaves the one
+// before it as it was.
+bool addLanguageMonitor(DialogContext& context, const std::string& environment, const std::string& dllPath,
+                        Staging& monitorDll) {
     Spooler& spooler = context.platform.spooler;
-    const std::string name(labelMonitorName);
-    if (!spoolerReady(context, serviceStartIfStopped)) return false;
-    if (spooler.deleteMonitor(environment, name).ok && !spoolerReady(context, serviceRestart)) return false;
-    SpoolerCall added = spooler.addMonitor(MonitorRecord{name, environment, dllPath});
+    const MonitorRecord record{std::string(labelMonitorName), environment, dllPath};
+    // Without a running spooler nothing is registered: the DLL our copy replaced goes back.
+    if (!spoolerReady(context, serviceStartIfStopped)) return monitorDll.takeBack(), false;
+    const bool removed = spooler.deleteMonitor(environment, record.name).ok;
+    if (removed && !spoolerReady(context, serviceRestart)) return monitorDll.takeBack(), false;
+    SpoolerCall added = spooler.addMonitor(record);
     if (!added.ok && added.error != spooler_error::printMonitorAlreadyInstalled) {
-        context.calls.appMessageBox(text::monitorNotAdded, message_box::ok);
+        context.calls.appMessageBox(restorePreviousMonitor(context, monitorDll, record, removed),
+                                    message_box::ok);
         context.calls.closeConfirmed();
         return false;
     }
+    monitorDll.keep();
     context.calls.statusStep(text::monitorAdded);
     return true;
 }
@@ -90,8 +117,11 @@ void DriverEngines::installLabel(DialogContext& context) {
     if (!monitor.fits() || !staging.fits()) return;
 
     monitor.copyAll();
-    if (!addLanguageMonitor(context, folder->environment, monitorPath)) return;
+    if (!monitor.verified()) return;
+    if (!addLanguageMonitor(context, folder->environment, monitorPath, monitor)) return;
     staging.copyAll();
+    if (!staging.verified()) return;
+    staging.keep();
     window.setProgress(10);
     context.calls.statusStep(text::addingPrinterDriver + driver.name);
     SpoolerCall added = context.platform.spooler.addPrinterDriverEx(driver, apdCopyNewFiles);

@@ -63,6 +63,8 @@ void DriverEngines::installReceipt(DialogContext& context) {
     if (!staging.fits()) return;
 
     staging.copyAll();
+    if (!staging.verified()) return;
+    staging.keep();
     window.setProgress(10);
     context.calls.statusStep(text::addingPrinterDriver + driver.name);
     if (!spoolerReady(context, serviceStartIfStopped)) return;

@@ -11,6 +11,11 @@ namespace setup {
 namespace {
 
 constexpr const char* unpackDestination = "C:\\";
+// The package's folders are made before anything is unpacked into them, so that what the
+// archiver writes inherits this and not the root's access list, which lets every signed-in
+// user change files: full control for SYSTEM and the administrators, reading and running for
+// everyone else, protected from inheriting the root's entries.
+constexpr const char* packageFolderSddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;WD)";
 
 // A text for an ANSI message box: characters the code page cannot spell show as '?'.
 std::string displayable(FileSystem& files, const std::string& text) {
@@ -39,6 +44,7 @@ const char* obstacleText(Obstacle::Kind kind) {
         case Obstacle::FileWhereFolderGoes: return text::packageFileInTheWay;
         case Obstacle::FolderWhereFileGoes: return text::packageFolderInTheWay;
         case Obstacle::Link: return text::packageLinkInTheWay;
+        case Obstacle::UsersFile: return text::packageUsersFileInTheWay;
     }
     return text::packageLinkInTheWay;
 }
@@ -53,6 +59,22 @@ PackagePath locatePackage(FileSystem& files) {
         if (std::optional<std::string> ansi = files.ansiSpelling(shortPath)) archive.ansi = *ansi;
     }
     return archive;
+}
+
+// Makes the package's top folders that are not there yet with the package's access list.
+bool makeProtectedFolders(DialogContext& context, PackageState& package) {
+    FileSystem& files = context.platform.files;
+    for (const std::string& folder : package.manifest.topFoldersToMake()) {
+        std::uint32_t error = files.createFolderW(folder, packageFolderSddl);
+        if (error == win_error::success) continue;
+        package.manifest.remove(files);
+        std::vector<char> message(std::char_traits<char>::length(text::packageFolderNotMade) + folder.size() + 16);
+        std::snprintf(message.data(), message.size(), text::packageFolderNotMade, displayable(files, folder).c_str(),
+                      static_cast<unsigned>(error));
+        tell(context, package, message.data());
+        return false;
+    }
+    return true;
 }
 
 // Looks at the listing before anything is written: a damaged catalogue, an entry outside
@@ -71,7 +93,7 @@ bool approveListing(DialogContext& context, const ArchiverListing& listing, Pack
         tell(context, package, formatted(obstacleText(obstacle->kind), displayable(files, obstacle->path)));
         return false;
     }
-    return true;
+    return makeProtectedFolders(context, package);
 }
 
 }  // namespace
@@ -98,6 +120,7 @@ void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, Pack
     archiveLibrary.Unload();
     manifest.extractionEnded(result == 2);
     package.unpacked = result == 2;
+    if (package.unpacked) context.values.packageFiles = manifest.files();
     if (package.unpacked || !manifest.recorded()) return;
     // The archiver stopped partway: what it wrote is no driver set to install from.
     manifest.remove(files);

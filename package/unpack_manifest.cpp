@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "package/file_identity.h"
 #include "platform/path_parts.h"
 
 namespace setup {
@@ -48,11 +49,12 @@ std::optional<Obstacle> UnpackManifest::record(FileSystem& files, const std::str
     // Whether each folder met so far was there before; a folder that is not there has
     // nothing below it either.
     std::map<std::string, bool> folders;
-    std::vector<std::string> madeFolders;
+    std::vector<std::string> allFolders, madeFolders;
     std::vector<Item> items;
     auto checkFolder = [&](const std::string& path, bool parentMade) -> std::optional<Obstacle> {
         auto [known, added] = folders.emplace(lowered(path), false);
         if (!added) return std::nullopt;
+        allFolders.push_back(path);
         std::optional<std::uint32_t> attributes = parentMade ? std::nullopt : files.attributesW(path);
         if (!attributes) {
             madeFolders.push_back(path);
@@ -75,16 +77,18 @@ std::optional<Obstacle> UnpackManifest::record(FileSystem& files, const std::str
         path += "\\" + parts.back();
         if (entry.folder) {
             if (auto obstacle = checkFolder(path, parentMade)) return obstacle;
-            items.push_back({path, true, folders[lowered(path)]});
+            items.push_back({path, entry, false});
             continue;
         }
         std::optional<std::uint32_t> attributes = parentMade ? std::nullopt : files.attributesW(path);
         if (attributes && isLink(*attributes)) return Obstacle{Obstacle::Link, path};
         if (attributes && (*attributes & fileAttributeDirectory)) return Obstacle{Obstacle::FolderWhereFileGoes, path};
-        items.push_back({path, false, attributes.has_value()});
+        if (attributes && !holdsEntry(files, path, entry)) return Obstacle{Obstacle::UsersFile, path};
+        items.push_back({path, entry, attributes.has_value()});
     }
     destination_ = root;
     entries_ = std::move(items);
+    folders_ = std::move(allFolders);
     madeFolders_ = std::move(madeFolders);
     recorded_ = true;
     return std::nullopt;
@@ -112,21 +116,41 @@ void UnpackManifest::remove(FileSystem& files) {
     const std::size_t written = entriesWritten();
     for (std::size_t i = entries_.size(); i-- > 0;) {
         const Item& item = entries_[i];
-        if (item.folder || (item.existedBefore && i >= written)) continue;
+        // An entry the archiver did not reach is not ours to touch, unless an earlier run
+        // left it.
+        if (item.entry.folder || (i >= written && !item.leftover)) continue;
         if (belowLink(files, item.path)) continue;
         std::optional<std::uint32_t> attributes = files.attributesW(item.path);
         if (!attributes || (*attributes & (fileAttributeDirectory | fileAttributeReparsePoint))) continue;
         if (*attributes & fileAttributeReadOnly) files.setAttributesW(item.path, *attributes & ~fileAttributeReadOnly);
         files.deleteFileW(item.path);
     }
-    for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
+    // A folder of the package that holds nothing of anyone's goes, even when an earlier run
+    // made it; removing a folder that is not empty fails and keeps it.
+    for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder) {
         if (belowLink(files, *folder)) continue;
         std::optional<std::uint32_t> attributes = files.attributesW(*folder);
         if (!attributes || !(*attributes & fileAttributeDirectory)) continue;
-        if (*attributes & fileAttributeReadOnly) files.setAttributesW(*folder, *attributes & ~fileAttributeReadOnly);
-        files.removeDirectoryW(*folder);
+        bool readOnly = (*attributes & fileAttributeReadOnly) != 0;
+        if (readOnly) files.setAttributesW(*folder, *attributes & ~fileAttributeReadOnly);
+        // A folder that stays, holding something not the package's, keeps its attributes.
+        if (!files.removeDirectoryW(*folder) && readOnly) files.setAttributesW(*folder, *attributes);
     }
     *this = UnpackManifest();
+}
+
+std::vector<std::string> UnpackManifest::topFoldersToMake() const {
+    std::vector<std::string> top;
+    for (const std::string& folder : madeFolders_)
+        if (folder.find('\\', destination_.size()) == std::string::npos) top.push_back(folder);
+    return top;
+}
+
+std::map<std::string, ArchiveEntry> UnpackManifest::files() const {
+    std::map<std::string, ArchiveEntry> byPath;
+    for (const Item& item : entries_)
+        if (!item.entry.folder) byPath[lowered(item.path)] = item.entry;
+    return byPath;
 }
 
 }  // namespace setup

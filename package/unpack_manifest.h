@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,20 +23,20 @@ std::optional<std::string> firstEntryOutsidePlaces(const std::vector<ArchiveEntr
 
 // Something on the disk that is not ours and stands where the package must write.
 struct Obstacle {
-    enum Kind { FileWhereFolderGoes, FolderWhereFileGoes, Link } kind;
+    enum Kind { FileWhereFolderGoes, FolderWhereFileGoes, Link, UsersFile } kind;
     std::string path;
 };
 
 // What one run unpacks, recorded before the archiver writes anything, so that the clean-up
-// removes exactly that: the package's entries and the folders they brought, never what was
-// there before and is not in the package. A file of the user's that bears the name of an
-// entry is the package's once the archiver has overwritten it.
+// removes exactly that: the package's entries and its folders, never what is not the
+// package's. A file at an entry's path that holds that entry's bytes was left by an earlier
+// run that did not get to its clean-up; any other file there is the user's.
 class UnpackManifest {
 public:
     // Records the entries below the destination folder, in the order the archiver writes
-    // them, and which of them and of their folders exist already. When something not ours
-    // is in the way (a file where a folder goes, a folder where a file goes, or a link that
-    // would lead the archiver elsewhere), returns it and records nothing.
+    // them, and which folders exist already. When something not ours is in the way (a file
+    // where a folder goes, a folder where a file goes, a link that would lead the archiver
+    // elsewhere, or a file of the user's where an entry goes), returns it and records nothing.
     std::optional<Obstacle> record(FileSystem& files, const std::string& destination,
                                    const std::vector<ArchiveEntry>& entries);
     bool recorded() const { return recorded_; }
@@ -43,15 +44,21 @@ public:
     void entryAnnounced() { ++announced_; }
     // The archiver returned: with success every entry is written.
     void extractionEnded(bool succeeded) { completed_ = succeeded; }
-    // Removes what this run wrote (read-only cleared on it, nothing below a link) and the
-    // folders it made that are then empty; then forgets the run.
+    // Removes what this run wrote and what earlier runs left (read-only cleared on it,
+    // nothing below a link), then each of the package's folders that is then empty, whoever
+    // made it; then forgets the run.
     void remove(FileSystem& files);
+    // The folders directly below the destination that are not there yet, to be made before
+    // the archiver writes into them.
+    std::vector<std::string> topFoldersToMake() const;
+    // The package's files by full path in lower case, with the size and CRC each must have.
+    std::map<std::string, ArchiveEntry> files() const;
 
 private:
     struct Item {
         std::string path;
-        bool folder = false;
-        bool existedBefore = false;
+        ArchiveEntry entry;
+        bool leftover = false;  // there before this run, with the entry's bytes
     };
     // How many entries, from the first, are surely written.
     std::size_t entriesWritten() const;
@@ -59,7 +66,8 @@ private:
 
     std::string destination_;
     std::vector<Item> entries_;              // in the order the archiver writes them
-    std::vector<std::string> madeFolders_;   // folders that were not there, parents first
+    std::vector<std::string> folders_;       // the package's folders, parents first
+    std::vector<std::string> madeFolders_;   // those that were not there, parents first
     std::size_t announced_ = 0;
     bool completed_ = false;
     bool recorded_ = false;

@@ -112,7 +112,7 @@ std::vector<EntryView> checkPlaces(const ArchiveDatabase& db, Report& report) {
                        text::installerUnpackFails);
         if (view.link)
             report.add(Severity::Error, text::checkPlaces, subject, text::storedAsLink, text::installerLinkAsFile);
-        if (!keepsToPlaces(ArchiveEntry{view.path, view.folder}))
+        if (!keepsToPlaces(ArchiveEntry{view.path, view.folder, 0, std::nullopt}))
             report.add(Severity::Error, text::checkPlaces, subject, text::outsidePlaces, text::installerRefusesPackage);
     }
     return views;
@@ -435,7 +435,7 @@ void checkModelFiles(const std::vector<DriverNameSection>& sections, const std::
     for (const EntryView& view : views) {
         const std::string key = lowered(view.path);
         if (!view.file() || key == driverNameListPath || needed.count(key)) continue;
-        if (!keepsToPlaces(ArchiveEntry{view.path, false})) continue;
+        if (!keepsToPlaces(ArchiveEntry{view.path, false, 0, std::nullopt})) continue;
         report.add(Severity::Note, text::checkFiles, view.path, text::fileUnneeded, text::installerUnpacksOnly);
     }
 }

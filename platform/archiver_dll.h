@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct ArchiverCall {
 struct ArchiveEntry {
     std::string path;  // below the destination, UTF-8, '\' separators
     bool folder = false;
+    std::uint64_t size = 0;              // unpacked size in bytes
+    std::optional<std::uint32_t> crc;    // CRC-32 of the unpacked bytes, when the archive keeps one
 };
 
 // How a listing ended, and what it listed.

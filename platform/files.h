@@ -68,6 +68,11 @@ public:
     // OPEN_ALWAYS and FILE_APPEND_DATA, shared for reading and writing; WriteFile). False when
     // any of it could not be written.
     virtual bool appendFileW(const std::string& path, const std::string& bytes) = 0;
+    // CreateFileW and ReadFile: the whole file's bytes, or the error code.
+    virtual Result<std::string> readFileW(const std::string& path) = 0;
+    // CreateDirectoryW with the security descriptor an SDDL text describes
+    // (ConvertStringSecurityDescriptorToSecurityDescriptorW); 0 or the error code.
+    virtual std::uint32_t createFolderW(const std::string& path, const std::string& sddl) = 0;
 };
 
 }  // namespace setup

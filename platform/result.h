@@ -14,10 +14,12 @@ using Handle = std::uintptr_t;
 namespace win_error {
 constexpr std::uint32_t success = 0;
 constexpr std::uint32_t fileNotFound = 2;
+constexpr std::uint32_t pathNotFound = 3;
 constexpr std::uint32_t accessDenied = 5;
 constexpr std::uint32_t invalidHandle = 6;
 constexpr std::uint32_t notSupported = 50;
 constexpr std::uint32_t adapterHardwareError = 57;
+constexpr std::uint32_t alreadyExists = 183;
 constexpr std::uint32_t moreData = 234;
 constexpr std::uint32_t noMoreItems = 259;
 constexpr std::uint32_t serviceRequestTimeout = 1053;

@@ -76,6 +76,7 @@ constexpr std::uint32_t printerEnumLocalConnections = 6;  // PRINTER_ENUM_LOCAL 
 // Spooler error codes the program tells apart.
 namespace spooler_error {
 constexpr std::uint32_t modNotFound = 126;
+constexpr std::uint32_t badExeFormat = 193;
 constexpr std::uint32_t unknownPort = 1796;
 constexpr std::uint32_t unknownPrinterDriver = 1797;
 constexpr std::uint32_t invalidPrinterName = 1801;

@@ -194,7 +194,7 @@ std::vector<ListedEntry> list_archive(ArchiveSource& source, const ExtractOption
     check_folders_supported(db.streams);
     std::vector<ListedEntry> listed;
     for (const PlannedEntry& p : plan(db, options))
-        if (!p.path.empty()) listed.push_back({p.path, p.entry->is_directory, p.entry->size});
+        if (!p.path.empty()) listed.push_back({p.path, p.entry->is_directory, p.entry->size, p.entry->has_crc, p.entry->crc});
     return listed;
 }
 

@@ -40,6 +40,8 @@ struct ListedEntry {
     std::string path;  // relative path ('/'-separated, UTF-8), exactly as the extraction writes it
     bool is_directory = false;
     uint64_t size = 0;
+    bool has_crc = false;  // an empty file or a folder carries none
+    uint32_t crc = 0;      // CRC-32 of the unpacked bytes, when has_crc
 };
 
 // What extract_archive would write, in the order it writes it (the order in which it calls

@@ -60,6 +60,8 @@ typedef struct SEVENZIP_ENTRY_W {
     LPCWSTR path;       /* below the destination, '\' separators, exactly as x writes it, any length */
     BOOL isDirectory;
     ULONGLONG size;     /* unpacked size in bytes */
+    BOOL hasCrc;        /* FALSE for folders and for files the archive stores without a CRC */
+    DWORD crc;          /* CRC-32 of the unpacked bytes, when hasCrc */
 } SEVENZIP_ENTRY_W;
 
 /* Return FALSE to stop the listing; SevenZipListW then returns SEVENZIP_ERROR_CANCELLED. */

@@ -70,7 +70,8 @@ int list(LPCWSTR archive, LPSEVENZIPLISTCALLBACK callback, LPVOID context, std::
     const auto each = [callback, context](const archiver::ListedEntry& e) {
         std::wstring name = archiver::utf8_to_wide(e.path);
         std::replace(name.begin(), name.end(), L'/', L'\\');
-        const SEVENZIP_ENTRY_W entry = {name.c_str(), e.is_directory ? TRUE : FALSE, e.size};
+        const SEVENZIP_ENTRY_W entry = {name.c_str(), e.is_directory ? TRUE : FALSE, e.size, e.has_crc ? TRUE : FALSE,
+                                        e.crc};
         return callback(&entry, context) != FALSE;
     };
     return archiver::list_entries(archiver::wide_to_codepage(archive, CP_UTF8), host, each, report);

@@ -1,6 +1,8 @@
 // The simulated spooler's drivers, monitors and printers, the registry keys it keeps for its
 // printers, and the file and token operations an installation uses.
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "platform/sim/sim_text.h"
 #include "platform/sim/sim_windows.h"
@@ -110,6 +112,9 @@ SpoolerCall SimWindows::addMonitor(const MonitorRecord& monitor) {
         return {false, spooler_error::printMonitorAlreadyInstalled};
     // The spooler loads the monitor's DLL from the path the record gives.
     if (!fileExists(monitor.dllName)) return {false, spooler_error::modNotFound};
+    std::ifstream dll(resolve(monitor.dllName, false), std::ios::binary);
+    if (unloadableDllContents.count(std::string(std::istreambuf_iterator<char>(dll), {})))
+        return {false, spooler_error::badExeFormat};
     monitors.push_back(monitor);
     return {true, 0};
 }

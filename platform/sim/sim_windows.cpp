@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "archiver/core/crc32.h"
 #include "platform/path_parts.h"
 
 namespace setup::sim {
@@ -649,7 +650,11 @@ ArchiverListing SimWindows::listEntries(EntryPoint entry, const std::string& arc
     }
     for (const auto& [path, content] : archiveTree) {
         bool folder = path.back() == '\\';
-        listing.entries.push_back({folder ? path.substr(0, path.size() - 1) : path, folder});
+        ArchiveEntry entry{folder ? path.substr(0, path.size() - 1) : path, folder, content.size(), std::nullopt};
+        // Like 7z archives: a CRC for every file with content.
+        if (!folder && !content.empty())
+            entry.crc = archiver::crc32(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+        listing.entries.push_back(std::move(entry));
     }
     return listing;
 }
@@ -741,6 +746,28 @@ bool SimWindows::appendFileW(const std::string& path, const std::string& bytes) 
     std::ofstream file(host, std::ios::binary | std::ios::app);
     file << bytes;
     return static_cast<bool>(file);
+}
+
+Result<std::string> SimWindows::readFileW(const std::string& path) {
+    record("ReadFile " + path);
+    if (std::uint32_t error = injectedFailure("ReadFile", path)) return Result<std::string>::failure(error);
+    std::ifstream in(resolve(path, false), std::ios::binary);
+    if (!fileExists(path) || !in) return Result<std::string>::failure(win_error::fileNotFound);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t SimWindows::createFolderW(const std::string& path, const std::string& sddl) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("CreateDirectoryW " + path + " " + sddl);
+    if (std::uint32_t error = injectedFailure("CreateDirectoryW", path)) return error;
+    if (exists(path)) return win_error::alreadyExists;
+    fs::path host = resolve(path, true);
+    std::error_code error;
+    if (!fs::is_directory(host.parent_path(), error)) return win_error::pathNotFound;
+    fs::create_directory(host, error);
+    if (error) return win_error::accessDenied;
+    folderSecurity[lower(path)] = sddl;
+    return win_error::success;
 }
 
 // --- system: DLL search and the installer's lock -----------------------------------------------

@@ -72,6 +72,8 @@ public:
     std::map<std::string, std::uint32_t> failingCalls;
     // How many times a call named in failingCalls still succeeds before it fails.
     std::map<std::string, int> callsBeforeFailing;
+    // Files whose bytes are one of these are no DLL the spooler can load.
+    std::set<std::string> unloadableDllContents;
     bool privilegeEnabled = false;
     std::string systemDir = "C:\\Windows\\system32";
     std::string windowsDir = "C:\\Windows";
@@ -91,6 +93,9 @@ public:
 
     std::string currentDir = "C:\\Program";
     std::set<std::string> readOnlyFiles;  // Windows paths, compared without case
+    // The security descriptor (SDDL) each folder was created with through createFolderW, by
+    // the folder's Windows path in lower case.
+    std::map<std::string, std::string> folderSecurity;
 
     bool archiverPresent = true;
     std::string archiverMissingEntry;  // an entry point the DLL does not export
@@ -210,6 +215,8 @@ public:
     // The ANSI code page of this machine is Latin-1.
     std::string unicodeSpelling(const std::string& ansi) override;
     bool appendFileW(const std::string& path, const std::string& bytes) override;  // "AppendFile path" fails
+    Result<std::string> readFileW(const std::string& path) override;
+    std::uint32_t createFolderW(const std::string& path, const std::string& sddl) override;
     // --- System: DLL search and the installer's lock ----------------------------------------
     std::string programFolderW() override;
     std::string systemFolderW() override;

@@ -19,6 +19,8 @@ struct ListedEntry {
     LPCWSTR path;
     BOOL isDirectory;
     ULONGLONG size;
+    BOOL hasCrc;
+    DWORD crc;
 };
 using ListCallback = BOOL(CALLBACK*)(const ListedEntry*, LPVOID);
 using ListFunction = int(WINAPI*)(LPCWSTR, ListCallback, LPVOID, LPSTR, DWORD);
@@ -63,7 +65,9 @@ struct ListCall {
 
 BOOL CALLBACK collectEntry(const ListedEntry* entry, LPVOID context) {
     auto* entries = static_cast<std::vector<ArchiveEntry>*>(context);
-    entries->push_back(ArchiveEntry{utf8FromWide(entry->path), entry->isDirectory != FALSE});
+    ArchiveEntry listed{utf8FromWide(entry->path), entry->isDirectory != FALSE, entry->size, std::nullopt};
+    if (entry->hasCrc) listed.crc = entry->crc;
+    entries->push_back(std::move(listed));
     return TRUE;
 }
 

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <sddl.h>
 
 #include "platform/win32/unicode.h"
 #include "platform/win32/win32_platform.h"
@@ -161,6 +162,32 @@ bool Win32FileSystem::appendFileW(const std::string& path, const std::string& by
     BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
+}
+
+Result<std::string> Win32FileSystem::readFileW(const std::string& path) {
+    HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Result<std::string>::failure(GetLastError());
+    std::string bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    BOOL ok;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &read, nullptr)) && read > 0) bytes.append(chunk, read);
+    DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    if (!ok) return Result<std::string>::failure(error);
+    return bytes;
+}
+
+std::uint32_t Win32FileSystem::createFolderW(const std::string& path, const std::string& sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(wideFromUtf8(sddl).c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return GetLastError();
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    DWORD error = CreateDirectoryW(widePath(path).c_str(), &attributes) ? ERROR_SUCCESS : GetLastError();
+    LocalFree(descriptor);
+    return error;
 }
 
 }  // namespace setup::win32

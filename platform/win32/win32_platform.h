@@ -72,6 +72,8 @@ public:
     void closeFile(Handle file) override;
     std::string unicodeSpelling(const std::string& ansi) override;
     bool appendFileW(const std::string& path, const std::string& bytes) override;
+    Result<std::string> readFileW(const std::string& path) override;
+    std::uint32_t createFolderW(const std::string& path, const std::string& sddl) override;
 };
 
 class Win32System : public System {

@@ -80,5 +80,29 @@ TEST(Listing, ACallbackThatSaysStopEndsIt) {
     EXPECT_EQ(calls, 1);
 }
 
+
+// The installer tells its own leftovers from the user's files, and checks the copies it
+// makes, by the size and CRC the listing gives.
+TEST(Listing, GivesEachFilesSizeAndCrc) {
+    TempDir tmp;
+    write_bytes(tmp / "a.7z", make_stored_archive({{"Ticket", "", true}, {"Ticket/a.ini", "123456789"}}));
+    archiver::PosixHost host;
+    std::string report;
+    std::vector<archiver::ListedEntry> entries;
+    ASSERT_EQ(archiver::list_entries((tmp / "a.7z").string(), host,
+                                     [&](const archiver::ListedEntry& e) {
+                                         entries.push_back(e);
+                                         return true;
+                                     },
+                                     report),
+              0)
+        << report;
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_FALSE(entries[0].has_crc);
+    EXPECT_EQ(entries[1].size, 9u);
+    ASSERT_TRUE(entries[1].has_crc);
+    EXPECT_EQ(entries[1].crc, 0xCBF43926u);  // the CRC-32 check value of "123456789"
+}
+
 }  // namespace
 }  // namespace archiver_test

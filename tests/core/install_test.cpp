@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <tuple>
 
 #include "install/model_tables.h"
 #include "tests/core/fixture.h"
@@ -13,6 +17,7 @@ constexpr const char* x86Folder = "C:\\Windows\\system32\\spool\\drivers\\w32x86
 constexpr const char* x64Folder = "C:\\Windows\\system32\\spool\\drivers\\x64";
 constexpr int receiptR31 = 30;  // driver index of "Series R31"
 constexpr int firstLabel = 33;
+constexpr const char* monitorDll = "C:\\Windows\\system32\\almonNT.dll";
 
 // A machine with the whole driver package and the real engines, the dialog prepared.
 struct Installation {
@@ -413,8 +418,140 @@ TEST(LabelEngine, AMonitorThatCannotBeAddedEndsTheDialog) {
     ASSERT_TRUE(run.window.waitClosed());
     EXPECT_EQ(run.window.endResult, message_box::idOk);
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
-    EXPECT_EQ(run.window.messageBoxes[0].text, "Failed to add Monitor\r\n");
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              "Failed to add Monitor\r\nThe copied monitor DLL C:\\Windows\\system32\\almonNT.dll was removed; there "
+              "was none before.");
     EXPECT_EQ(run.window.messageBoxes[0].caption, "multisetup");
+    EXPECT_TRUE(run.machine.drivers.empty());
+    EXPECT_FALSE(run.machine.exists(monitorDll));
+}
+
+// --- the monitor that was there before a broken one -----------------------------------------
+
+std::string contentOf(sim::SimWindows& machine, const std::string& path) {
+    std::ifstream in(machine.hostPath(path), std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string("<absent>");
+}
+
+// A good label install before; now a package whose monitor DLL does not load.
+struct BrokenMonitor {
+    BrokenMonitor() {
+        run.machine.monitors.push_back(previous);
+        run.machine.writeFile(monitorDll, "good monitor");
+        run.machine.unloadableDllContents.insert("almonNT.dll");  // the package's copy
+    }
+    void install() {
+        run.install(firstLabel);
+        ASSERT_TRUE(run.window.waitClosed());
+        ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    }
+    const std::string& said() const { return run.window.messageBoxes[0].text; }
+
+    Installation run;
+    const MonitorRecord previous{"Advanced Language Monitor", "Windows NT x86", monitorDll};
+};
+
+TEST(LabelEngine, ABrokenMonitorDllLeavesThePreviousMonitorAndDllAsTheyWere) {
+    BrokenMonitor broken;
+    broken.install();
+    EXPECT_EQ(broken.said(),
+              "Failed to add Monitor\r\nThe monitor DLL C:\\Windows\\system32\\almonNT.dll that was there before is "
+              "back as it was.\r\nThe Advanced Language Monitor installed before is registered again.");
+    ASSERT_EQ(broken.run.machine.monitors.size(), 1u);
+    EXPECT_EQ(broken.run.machine.monitors[0].name, broken.previous.name);
+    EXPECT_EQ(broken.run.machine.monitors[0].environment, broken.previous.environment);
+    EXPECT_EQ(broken.run.machine.monitors[0].dllName, broken.previous.dllName);
+    EXPECT_EQ(contentOf(broken.run.machine, monitorDll), "good monitor");
+    EXPECT_FALSE(broken.run.machine.exists(std::string(monitorDll) + ".previous"));
+    EXPECT_TRUE(broken.run.machine.drivers.empty());
+    // The old DLL was kept aside until the new monitor had been tried.
+    auto log = broken.run.machine.log();
+    auto kept = std::find(log.begin(), log.end(),
+                          std::string("CopyFile ") + monitorDll + " " + monitorDll + ".previous");
+    auto tried = std::find_if(log.begin(), log.end(), [](const std::string& e) { return e.rfind("AddMonitor", 0) == 0; });
+    EXPECT_TRUE(kept < tried);
+}
+
+// What could not be restored is named; nothing is said to be back that is not.
+TEST(LabelEngine, ARestoreThatFailsTooIsNamed) {
+    {
+        BrokenMonitor broken;
+        broken.run.machine.unloadableDllContents.insert("good monitor");
+        broken.install();
+        EXPECT_NE(broken.said().find("is back as it was.\r\nThe Advanced Language Monitor installed before could "
+                                     "not be registered again (error 193)."),
+                  std::string::npos)
+            << broken.said();
+        EXPECT_TRUE(broken.run.machine.monitors.empty());
+        EXPECT_EQ(contentOf(broken.run.machine, monitorDll), "good monitor");
+    }
+    {
+        BrokenMonitor broken;
+        broken.run.machine.failingCalls[std::string("CopyFile ") + monitorDll + ".previous"] = 112;
+        broken.install();
+        EXPECT_NE(broken.said().find("The monitor DLL C:\\Windows\\system32\\almonNT.dll that was there before could "
+                                     "not be put back."),
+                  std::string::npos)
+            << broken.said();
+        EXPECT_EQ(broken.said().find("is back"), std::string::npos) << broken.said();
+    }
+}
+
+// --- every copy is checked against the package before it is registered -----------------------
+
+struct SwappedFileTest : ::testing::TestWithParam<std::tuple<int, const char*, const char*>> {};
+
+TEST_P(SwappedFileTest, IsRefusedNamedAndWhatWasCopiedGoes) {
+    const auto [driverIndex, unpacked, copy] = GetParam();
+    Installation run;
+    run.machine.writeFile(std::string(x86Folder) + "\\TKTPLUG.dll", "plug-in of an earlier driver");
+    run.prepare();
+    run.prepared = true;
+    run.machine.writeFile(unpacked, "a standard user's DLL");
+    run.install(driverIndex);
+
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    const std::string said = run.window.messageBoxes[0].text;
+    EXPECT_EQ(said.rfind(std::string("The installation was stopped: ") + copy + " does not hold the driver package's "
+                         "file", 0),
+              0u)
+        << said;
+    EXPECT_EQ(said.find("could not be put back"), std::string::npos) << said;
+    EXPECT_TRUE(run.machine.drivers.empty());
+    EXPECT_TRUE(run.machine.logMatching("AddPrinterDriverEx").empty());
+    EXPECT_TRUE(run.window.installEnabled);
+    EXPECT_NE(run.window.status, "The installation is completed.");
+    // Nothing of the copies stays; what one replaced is back.
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(run.machine.hostPath(x86Folder)))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"TKTPLUG.dll"});
+    EXPECT_EQ(contentOf(run.machine, std::string(x86Folder) + "\\TKTPLUG.dll"), "plug-in of an earlier driver");
+    EXPECT_FALSE(run.machine.exists(monitorDll) && contentOf(run.machine, monitorDll) == "a standard user's DLL");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReceiptAndLabel, SwappedFileTest,
+    ::testing::Values(
+        std::tuple{0, "C:\\Ticket\\x86\\TKTPLUG.dll", "C:\\Windows\\system32\\spool\\drivers\\w32x86\\TKTPLUG.dll"},
+        std::tuple{0, "C:\\Ticket\\x86\\uniDRV.DLL", "C:\\Windows\\system32\\spool\\drivers\\w32x86\\uniDRV.DLL"},
+        std::tuple{firstLabel, "C:\\Barcode\\x86\\QLBDRV50.DLL",
+                   "C:\\Windows\\system32\\spool\\drivers\\w32x86\\QLBDRV50.DLL"},
+        std::tuple{firstLabel, "C:\\Barcode\\x86\\almonNT.dll", "C:\\Windows\\system32\\almonNT.dll"}));
+
+TEST(StagedCopies, AReplacedFileThatCannotBePutBackIsNamed) {
+    Installation run;
+    const std::string plugin = std::string(x86Folder) + "\\TKTPLUG.dll";
+    run.machine.writeFile(plugin, "plug-in of an earlier driver");
+    run.machine.failingCalls["CopyFile " + plugin + ".previous"] = 112;
+    run.prepare();
+    run.prepared = true;
+    run.machine.writeFile("C:\\Ticket\\x86\\TKR58A.GPD", "swapped");
+    run.install(0);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_NE(run.window.messageBoxes[0].text.find("\r\nThese files could not be put back as they were: " + plugin),
+              std::string::npos)
+        << run.window.messageBoxes[0].text;
     EXPECT_TRUE(run.machine.drivers.empty());
 }
 
@@ -432,9 +569,10 @@ TEST(LabelEngine, AFailedRegistrationAsksInAnApplicationBox) {
 // Any one spooler, registry or file call failing ends in a said failure or a whole
 // installation: never "completed" with a piece missing.
 TEST(InstallFaults, EveryFailingCallEndsWithAMessageOrAWholeInstallation) {
-    const char* calls[] = {"AddPrinterDriverEx", "AddMonitor", "OpenPrinter", "GetPrinter", "DeletePrinter", "AddPrinter",
-                           "RegCreateKeyEx",
-                           "RegSetValueEx", "RegOpenKeyEx", "CopyFile", "AdjustTokenPrivileges", "DeleteMonitor"};
+    const char* calls[] = {"AddPrinterDriverEx", "AddMonitor",    "OpenPrinter",           "GetPrinter",
+                           "DeletePrinter",      "AddPrinter",    "RegCreateKeyEx",        "RegSetValueEx",
+                           "RegOpenKeyEx",       "CopyFile",      "AdjustTokenPrivileges", "DeleteMonitor",
+                           "ReadFile"};
     for (int driverIndex : {0, firstLabel}) {
         for (const char* call : calls) {
             Installation run;

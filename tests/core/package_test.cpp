@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 
 #include "package/installer_lock.h"
 #include "package/package_files.h"
@@ -157,15 +161,16 @@ struct CleanUpTest : PackageTest, ::testing::WithParamInterface<bool> {};
 TEST_P(CleanUpTest, TheUsersFilesSurviveAndThePackagesGo) {
     machine.writeFile("C:\\Ticket\\keep.txt", "mine");
     machine.writeFile("C:\\Barcode\\Photos\\img.jpg", "photo");
-    machine.writeFile("C:\\Ticket\\x86\\TKR58A.GPD", "the user's, overwritten by the package");
+    machine.writeFile("C:\\Ticket\\x86\\notes.txt", "mine too");
     desktop.openAndPrepare();
     EXPECT_EQ(window.driverList, std::vector<std::string>{"Series R01"});
 
     closeWith(GetParam());
     EXPECT_TRUE(machine.exists("C:\\Ticket\\keep.txt"));
     EXPECT_TRUE(machine.exists("C:\\Barcode\\Photos\\img.jpg"));
-    // The user's folder stays, without the package's file; the package's folders go.
-    EXPECT_TRUE(machine.exists("C:\\Ticket\\x86"));
+    // A folder of the package holding the user's file stays, without the package's file;
+    // the package's other folders go.
+    EXPECT_TRUE(machine.exists("C:\\Ticket\\x86\\notes.txt"));
     EXPECT_FALSE(machine.exists("C:\\Ticket\\x86\\TKR58A.GPD"));
     EXPECT_FALSE(machine.exists("C:\\Ticket\\x64"));
     EXPECT_FALSE(machine.exists("C:\\Barcode\\x86"));
@@ -234,12 +239,85 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"ticket file", "C:\\Ticket is a file, where the package needs a folder"},
                       std::pair{"barcode link", "C:\\Barcode is a link to another place"}));
 
+// A file at an entry's path is the user's unless it holds that entry's bytes: a different
+// content of the same size, a different size, an empty file.
+struct UsersFileTest : PackageTest, ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(UsersFileTest, RefusesThePackageAndStaysIntact) {
+    const auto [path, content] = GetParam();
+    machine.writeFile(path, content);
+    desktop.openAndPrepare();
+    EXPECT_TRUE(machine.logMatching("SevenZip ").empty());
+    EXPECT_TRUE(machine.logMatching("CreateDirectoryW").empty());
+    ASSERT_EQ(window.messageBoxes.size(), 1u);
+    EXPECT_TRUE(contains(lastMessage(), std::string(path) + " is in the way, and it is not a file of the package"))
+        << lastMessage();
+    EXPECT_TRUE(window.driverList.empty());
+
+    closeWith(true);
+    std::ifstream kept(machine.hostPath(path), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), content);
+    EXPECT_FALSE(machine.exists("C:\\Barcode"));
+}
+
+INSTANTIATE_TEST_SUITE_P(SizeOrContent, UsersFileTest,
+                         ::testing::Values(std::pair{"C:\\Ticket\\x86\\TKR58A.GPD", "GPD"},
+                                           std::pair{"C:\\Ticket\\x86\\TKR58A.GPD", "gpd, longer"},
+                                           std::pair{"C:\\DriverName.cfg", ""}));
+
+// A run ended from outside leaves files and folders, empty ones too; the next run takes
+// them as its own and its Cancel removes them. What else the folders hold keeps them.
+TEST_F(PackageTest, AKilledRunsLeftoversGoWithTheNextRunsCancel) {
+    for (const auto& [path, content] : machine.archiveTree) machine.writeFile("C:\\" + path, content);
+    machine.writeFile("C:\\Barcode\\Photos\\img.jpg", "photo");
+    // The killed run got no further: C:\Ticket\x64 is empty.
+    std::filesystem::remove(machine.hostPath("C:\\Ticket\\x64\\TKR58A.GPD"));
+    desktop.openAndPrepare();
+    EXPECT_TRUE(window.messageBoxes.empty());
+    EXPECT_EQ(window.driverList, std::vector<std::string>{"Series R01"});
+
+    closeWith(true);
+    EXPECT_FALSE(machine.exists("C:\\Ticket"));
+    EXPECT_FALSE(machine.exists("C:\\DriverName.cfg"));
+    EXPECT_FALSE(machine.exists("C:\\Barcode\\x86"));
+    EXPECT_FALSE(machine.exists("C:\\Barcode\\Common"));
+    EXPECT_TRUE(machine.exists("C:\\Barcode\\Photos\\img.jpg"));
+}
+
+// --- the package's folders are made before anything is written into them -----------------------
+
+TEST_F(PackageTest, TheTopFoldersAreMadeWithTheProtectedAccessListBeforeExtraction) {
+    machine.writeFile("C:\\Ticket\\keep.txt", "mine");  // there already: not made again
+    desktop.openAndPrepare();
+    const std::string sddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;WD)";
+    EXPECT_EQ(machine.folderSecurity, (std::map<std::string, std::string>{{"c:\\barcode", sddl}}));
+    auto log = machine.log();
+    auto made = std::find(log.begin(), log.end(), "CreateDirectoryW C:\\Barcode " + sddl);
+    auto extraction = std::find_if(log.begin(), log.end(), [](const std::string& e) { return e.rfind("SevenZip ", 0) == 0; });
+    ASSERT_NE(made, log.end());
+    EXPECT_TRUE(made < extraction);
+    EXPECT_TRUE(machine.exists("C:\\Barcode\\x86\\almonNT.dll"));
+}
+
+TEST_F(PackageTest, AFolderThatCannotBeMadeStopsBeforeAnythingIsWritten) {
+    // The Barcode folder comes first and is made; Ticket is refused.
+    machine.failingCalls["CreateDirectoryW C:\\Ticket"] = 5;
+    desktop.openAndPrepare();
+    EXPECT_TRUE(machine.logMatching("SevenZip ").empty());
+    ASSERT_EQ(window.messageBoxes.size(), 1u);
+    EXPECT_TRUE(contains(lastMessage(), "the folder C:\\Ticket could not be created with its access list (error 5)"))
+        << lastMessage();
+    EXPECT_FALSE(machine.exists("C:\\Barcode"));
+    EXPECT_TRUE(window.driverList.empty());
+}
+
 // --- a damaged package -----------------------------------------------------------------------
 
 TEST_F(PackageTest, APackageThatFailsPartwayIsRemovedAtOnceAndReported) {
-    // Entries unpack in name order: Barcode\..., DriverName.cfg, Ticket\...
-    machine.writeFile("C:\\Barcode\\Common\\THERMAL.chm", "the user's, overwritten before the failure");
-    machine.writeFile("C:\\Ticket\\x86\\TKR58A.GPD", "the user's, never reached");
+    // Entries unpack in name order: Barcode\..., DriverName.cfg, Ticket\... An earlier run
+    // left two of them: one is overwritten before the failure, one never reached.
+    machine.writeFile("C:\\Barcode\\Common\\THERMAL.chm", machine.archiveTree["Barcode\\Common\\THERMAL.chm"]);
+    machine.writeFile("C:\\Ticket\\x86\\TKR58A.GPD", machine.archiveTree["Ticket\\x86\\TKR58A.GPD"]);
     machine.archiverBehaviour = sim::ArchiverBehaviour::Fail;
     machine.archiverFailure = 3;
     machine.archiverWritesBeforeFailing = 4;
@@ -254,8 +332,7 @@ TEST_F(PackageTest, APackageThatFailsPartwayIsRemovedAtOnceAndReported) {
     EXPECT_FALSE(machine.exists("C:\\DriverName.cfg"));
     EXPECT_FALSE(machine.exists("C:\\Barcode\\x86"));
     EXPECT_FALSE(machine.exists("C:\\Barcode\\Common\\THERMAL.chm"));
-    EXPECT_TRUE(machine.exists("C:\\Ticket\\x86\\TKR58A.GPD"));
-    EXPECT_FALSE(machine.exists("C:\\Ticket\\x64"));
+    EXPECT_FALSE(machine.exists("C:\\Ticket"));
 }
 
 TEST_F(PackageTest, AnArchiverThatRaisesOrCannotReadTheCatalogueIsReported) {

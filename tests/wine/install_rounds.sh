@@ -128,10 +128,13 @@ run_label_monitor_refused_on_64bit() {
     start_program multisetup with
     install_with multisetup "Series L40" 2
     out=$(ui wait-box multisetup 90000)
-    check "$name: the box says so" 'Failed to add Monitor\r\n' "$(sed -n 's/^message-box-text = //p' <<<"$out")"
+    check "$name: the box says so, and that the copied DLL was removed" \
+        'Failed to add Monitor\r\nThe copied monitor DLL C:\windows\SysWOW64\almon64.dll was removed; there was none before.' \
+        "$(sed -n 's/^message-box-text = //p' <<<"$out")"
     screenshot "$program-monitor-refused"
     ui answer multisetup 1 5000 >/dev/null
     if wait_exit 20; then check "$name: the program ends" "ended" "ended"; else
         check "$name: the program ends" "ended" "still running"; kill "$program_pid" 2>/dev/null; fi
+    check "$name: no monitor DLL left in SysWOW64" "" "$(find "$drive_c/windows" -maxdepth 2 -ipath '*/syswow64/almon64.dll*')"
     check "$name: unpacked files removed" "" "$(unpacked_items)"
 }

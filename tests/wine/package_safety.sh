@@ -138,18 +138,17 @@ run_damaged_package() {
     check_drive_unchanged "$name" "$before"
 }
 
-# Files of the user's in the package's folders survive Cancel and the close box; a file of
-# the user's that bears an entry's name is overwritten and goes with the package.
+# Files of the user's in the package's folders survive Cancel and the close box, and so do
+# the folders that hold them.
 run_user_files_survive() {
-    local name before how shown entry
-    entry=$(7zz l -slt "$package" | sed -n 's|^Path = Ticket/x86/\(.*\..*\)$|\1|p' | head -n 1)
+    local name before how shown
     for how in cancel close; do
         name="user's files in C:\\Ticket and C:\\Barcode, $how"
         mkdir -p "$drive_c/Ticket/x86" "$drive_c/Barcode/Photos"
         echo mine >"$drive_c/Ticket/keep.txt"
+        echo notes >"$drive_c/Ticket/x86/notes.txt"
         echo photo >"$drive_c/Barcode/Photos/img.jpg"
         before=$(drive_snapshot)
-        echo "the user's, soon the package's" >"$drive_c/Ticket/x86/$entry"
         start_program multisetup with
         check "$name: the driver list is filled" "1" "$([ "$(value combo-count 1000 "$shown")" -gt 0 ] && echo 1)"
         end_program "$name" "$how"

@@ -437,6 +437,7 @@ run_platform_checks() {
         case "$line" in
             "ok - "*) passed=$((passed + 1)); say "ok   - platform: ${line#ok - }" ;;
             "FAIL - "*) failed=$((failed + 1)); say "FAIL - platform: ${line#FAIL - }" ;;
+            "note - "*) say "note - platform: ${line#note - }" ;;
         esac
     done <<<"$output"
     # A fault the guard did not catch ends the program early, without a FAIL line.
@@ -450,6 +451,8 @@ source "$root/tests/wine/unattended_rounds.sh"
 source "$root/tests/wine/tail_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
 source "$root/tests/wine/package_safety.sh"
+# What the machine had stays: the monitor, the user's files, leftovers, swapped files.
+source "$root/tests/wine/package_files_rounds.sh"
 # The serial line, the serial prompt and the port searches (COM ports on socat ptys).
 source "$(dirname "$0")/serial_rounds.sh"
 # The package checker's Windows console build against its native build.
@@ -511,6 +514,7 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         add_printer_settings_key
         run_receipt_on_parallel
         run_label_on_parallel
+        run_package_files_rounds
         run_replace_question
         run_fallback_port_status
         say "== unattended runs (WINEARCH=win32)"

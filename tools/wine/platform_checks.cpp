@@ -2,6 +2,7 @@
 // in the suite) and prints "ok - <check>" or "FAIL - <check>: <detail>" per check. Run it
 // with scripted_archiver.dll beside it. Exit code 1 when a check failed.
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -259,9 +260,82 @@ void lockAndDllSearch(System& sys) {
     check("system: the system folder is known", !sys.systemFolderW().empty(), sys.systemFolderW());
 }
 
+// The access list a file or folder has, as SDDL: its DACL with its protection flag; empty
+// when it cannot be read.
+std::string daclOf(const std::string& path) {
+    std::wstring wide = win32::widePath(path);
+    DWORD needed = 0;
+    GetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (needed == 0) return {};
+    std::string buffer(needed, '\0');
+    if (!GetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, buffer.data(), needed, &needed)) return {};
+    LPWSTR sddl = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(buffer.data(), SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &sddl, nullptr))
+        return {};
+    std::string text = win32::utf8FromWide(sddl);
+    LocalFree(sddl);
+    return text;
+}
+
+const char* const protectedSddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;WD)";
+
+// Whether the system keeps an access list set on a folder: Wine may make one up from the
+// Unix file modes instead. Says what it read back.
+bool keepsAccessLists(std::string& readBack) {
+    CreateDirectoryW(L"dacl-kept", nullptr);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(protectedSddl, SDDL_REVISION_1, &descriptor, nullptr);
+    SetFileSecurityW(L"dacl-kept", DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    readBack = daclOf("dacl-kept");
+    RemoveDirectoryW(L"dacl-kept");
+    return readBack == protectedSddl;
+}
+
+// Reading a whole file, and a folder made with an access list that is read back.
+void wholeFilesAndFolders(FileSystem& fs, System& sys) {
+    const std::string folder = sys.programFolderW() + "\\made";
+    std::uint32_t made = fs.createFolderW(folder, protectedSddl);
+    check("files: a folder is made with an access list", made == 0, std::to_string(made));
+    std::uint32_t again = fs.createFolderW(folder, protectedSddl);
+    check("files: a folder that is there already is refused with 183", again == 183, std::to_string(again));
+    check("files: an SDDL text that does not parse is refused", fs.createFolderW(folder + "2", "D:(bad") != 0);
+    std::string readBack = daclOf(folder), control;
+    if (keepsAccessLists(control))
+        check("files: the made folder's access list is the protected one", readBack == protectedSddl, readBack);
+    else
+        std::printf("note - this system keeps no access lists: one set on a folder reads back as \"%s\", the made "
+                    "folder's as \"%s\"\n", control.c_str(), readBack.c_str());
+
+    std::string bytes("a\0b\xff", 4);
+    bytes += std::string(200000, 'x');
+    {
+        std::ofstream out(folder + "\\whole.bin", std::ios::binary);
+        out << bytes;
+    }
+    Result<std::string> read = fs.readFileW(folder + "\\whole.bin");
+    check("files: a whole file is read, NUL and high bytes too", read && *read == bytes);
+    Result<std::string> missing = fs.readFileW(folder + "\\none.bin");
+    check("files: a missing file reads as error 2", !missing && missing.error() == 2);
+    fs.deleteFileW(folder + "\\whole.bin");
+    fs.removeDirectoryW(folder);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // "platform_checks dacl <path>": prints the access list of that path and ends;
+    // "platform_checks dacl-kept": prints whether the system keeps access lists at all.
+    if (argc == 3 && std::string(argv[1]) == "dacl") {
+        std::printf("%s\n", daclOf(argv[2]).c_str());
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "dacl-kept") {
+        std::string readBack;
+        std::printf("%s\n", keepsAccessLists(readBack) ? "kept" : ("not kept: " + readBack).c_str());
+        return 0;
+    }
     win32::Win32Platform windows;
     Platform platform = windows.platform();
     archiverCalls(platform.archiver, platform.system);
@@ -272,6 +346,7 @@ int main() {
     spoolerPorts(platform.spooler);
     unicodeFiles(platform.files, platform.system);
     heldArchive(platform.files, platform.system);
+    wholeFilesAndFolders(platform.files, platform.system);
     lockAndDllSearch(platform.system);
     return failures == 0 ? 0 : 1;
 }

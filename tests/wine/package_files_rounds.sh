@@ -1,0 +1,133 @@
+# package_files_rounds.sh: sourced by run_wine_suite.sh, run on the 32-bit prefix after a
+# good label installation. What the machine had stays as it was: a monitor DLL that does not
+# load leaves the working monitor and its DLL; a file of the user's where the package writes
+# refuses the package; what a killed run left goes with the next run's Cancel; a staged file
+# swapped after unpacking is refused before it is registered; the package's folders carry
+# their own access list.
+#
+# Uses the suite's and package_safety.sh's helpers: check, check_holds, ui, value,
+# start_program, end_program, wait_exit, screenshot, unpacked_items, install_on_parallel,
+# wine_reg, drive_snapshot, check_drive_unchanged, run_refused, sample_tree, stage_package.
+
+monitor_key='HKLM\System\CurrentControlSet\Control\Print\Monitors\Advanced Language Monitor'
+package_folder_acl='D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;WD)'
+
+# The files of a folder, each with a digest of its bytes.
+folder_digest() {
+    (cd "$1" 2>/dev/null && find . -maxdepth 1 -type f -exec md5sum {} + | LC_ALL=C sort -k 2)
+}
+
+# A package whose monitor DLL is a text file, after a good label install: Wine's AddMonitorA
+# cannot load it; the monitor and the DLL that worked are there again afterwards.
+run_broken_monitor_after_good_label() {
+    local name="a monitor DLL that does not load, after a good label install" tree out dll before_dll before_driver
+    dll="$drive_c/windows/system32/almonNT.dll"
+    before_dll=$(md5sum <"$dll" 2>/dev/null)
+    before_driver=$(wine_reg "$monitor_key" Driver)
+    check "$name: a working monitor is there to begin with" "almonNT.dll" "$(basename "${before_driver//\\//}")"
+    tree=$(sample_tree broken-monitor)
+    echo "this is no DLL" >"$tree/Barcode/x86/almonNT.dll"
+    stage_package broken-monitor "$tree"
+    program=multisetup
+    start_program multisetup broken-monitor
+    install_on_parallel "Series L40" 0
+    out=$(ui wait-box multisetup 90000)
+    screenshot "multisetup-broken-monitor-kept"
+    check_holds "$name: the box says the monitor failed" 'Failed to add Monitor\r\n' "$out"
+    check_holds "$name: the box says the DLL is back" "that was there before is back as it was." "$out"
+    check_holds "$name: the box says the monitor is registered again" \
+        "The Advanced Language Monitor installed before is registered again." "$out"
+    ui answer multisetup 1 5000 >/dev/null
+    if wait_exit 20; then check "$name: the program ends" "ended" "ended"; else
+        check "$name: the program ends" "ended" "still running"; kill "$program_pid" 2>/dev/null; fi
+    check "$name: the DLL in the system folder is the working one" "$before_dll" "$(md5sum <"$dll" 2>/dev/null)"
+    check "$name: nothing kept beside it" "" "$(find "$drive_c/windows/system32" -maxdepth 1 -iname 'almonNT.dll.*')"
+    check "$name: the monitor is registered with its DLL" "$before_driver" "$(wine_reg "$monitor_key" Driver)"
+    check "$name: unpacked files removed" "" "$(unpacked_items)"
+}
+
+# A file of the user's at a path of the package: refused, named, intact.
+run_users_file_in_the_way() {
+    mkdir -p "$drive_c/Ticket/x86"
+    echo "my own settings" >"$drive_c/Ticket/x86/TKTPLUG.ini"
+    run_refused "the user's C:\\Ticket\\x86\\TKTPLUG.ini" with \
+        "C:\\Ticket\\x86\\TKTPLUG.ini is in the way, and it is not a file of the package"
+    check "the user's TKTPLUG.ini: its content" "my own settings" "$(cat "$drive_c/Ticket/x86/TKTPLUG.ini")"
+    rm -rf "$drive_c/Ticket"
+    printf '[My printers]\r\nPrintName1=Mine\r\n' >"$drive_c/DriverName.cfg"
+    run_refused "the user's C:\\DriverName.cfg" with "C:\\DriverName.cfg is in the way"
+    rm -f "$drive_c/DriverName.cfg"
+}
+
+# A run killed after unpacking leaves its files and folders; the next run takes them as its
+# own, and its Cancel leaves C:\ as it was before either.
+run_killed_run_leftovers() {
+    local name="a killed run's leftovers" before
+    before=$(drive_snapshot)
+    start_program multisetup with
+    kill -9 "$program_pid" 2>/dev/null
+    wait "$program_pid" 2>/dev/null
+    check "$name: the killed run left the package" "Ticket Barcode DriverName.cfg " "$(unpacked_items)"
+    start_program multisetup with
+    check "$name: the next run lists the drivers" "1" "$([ "$(value combo-count 1000 "$shown")" -gt 0 ] && echo 1)"
+    end_program "$name" cancel
+    check_drive_unchanged "$name" "$before"
+}
+
+# A receipt driver file swapped under C:\Ticket after the preparation and before Install:
+# refused by name before the driver is registered, the driver folder as it was. The
+# package's folders' access lists are read back while they exist.
+run_swapped_staged_file() {
+    local name="a staged file swapped before Install" out folder before_folder before_drivers acl
+    folder="$drive_c/windows/system32/spool/drivers/w32x86"
+    before_folder=$(folder_digest "$folder")
+    before_drivers=$("$loader" reg query 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3' 2>/dev/null | tr -d '\r')
+    program=multisetup
+    start_program multisetup with
+    check_package_folder_acls
+    printf 'MZ a DLL of a standard user' >"$drive_c/Ticket/x86/TKTPLUG.dll"
+    install_on_parallel "Series R01" 0
+    out=$(ui wait-box Error 90000)
+    screenshot "multisetup-swapped-file-refused"
+    check_holds "$name: the box names the copy" \
+        "\\TKTPLUG.dll does not hold the driver package's file" "$out"
+    ui answer Error 1 5000 >/dev/null
+    out=$(ui wait-enabled 1012 10000 text 1012)
+    check "$name: Install usable again" "&Install" "$(value text 1012 "$out")"
+    check "$name: the driver folder as it was" "$before_folder" "$(folder_digest "$folder")"
+    check "$name: no driver registered or changed" "$before_drivers" \
+        "$("$loader" reg query 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3' 2>/dev/null | tr -d '\r')"
+    end_program "$name" cancel
+    check "$name: unpacked files removed" "" "$(unpacked_items)"
+}
+
+# The access lists of the package's folders, read through GetFileSecurityW while the
+# program holds them unpacked, when this Wine keeps access lists at all.
+checks_tool() {
+    mkdir -p "$drive_c/suite/checks"
+    cp "$tools_dir/platform_checks.exe" "$drive_c/suite/checks/"
+    (cd "$drive_c/suite/checks" && "$loader" platform_checks.exe "$@" 2>/dev/null | tr -d '\r')
+}
+
+check_package_folder_acls() {
+    local folder acl kept
+    kept=$(checks_tool dacl-kept)
+    for folder in 'C:\Ticket' 'C:\Barcode'; do
+        acl=$(checks_tool dacl "$folder")
+        if [ "$kept" == kept ]; then
+            check "the package's folder $folder: protected access list" "$package_folder_acl" "$acl"
+        else
+            say "note - this Wine keeps no access lists ($kept); $folder reads back as \"$acl\""
+        fi
+    done
+    acl=$(checks_tool dacl 'C:\Ticket\x86')
+    say "note - C:\\Ticket\\x86, made by the archiver inside it, reads back as \"$acl\""
+}
+
+run_package_files_rounds() {
+    say "== what the machine had stays: monitor, user's files, leftovers, swapped files"
+    run_broken_monitor_after_good_label
+    run_users_file_in_the_way
+    run_killed_run_leftovers
+    run_swapped_staged_file
+}
