@@ -85,6 +85,12 @@ void printerNotAdded(DialogContext& context, std::uint32_t error, const Predeces
 bool spoolerTakes(DialogContext& context, PrinterRecord trial, const Predecessor& predecessor) {
     Spooler& spooler = context.platform.spooler;
     trial.printerName = text::trialPrinterName;
+    // A check printer of that name is one a run ended from outside left behind: it goes
+    // first, or every later replacement would be refused for it.
+    if (Result<Handle> left = spooler.openPrinter(trial.printerName, rawDatatype, printerAllAccess)) {
+        spooler.deletePrinter(*left);
+        spooler.closePrinter(*left);
+    }
     Result<Handle> created = spooler.addPrinter(trial);
     if (!created) {
         printerNotAdded(context, created.error(), predecessor);

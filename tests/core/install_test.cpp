@@ -710,6 +710,17 @@ TEST(ExistingPrinter, StaysWhenTheCheckPrinterCannotBeDeletedWhichIsNamed) {
     EXPECT_TRUE(run.window.installEnabled);
 }
 
+// A run ended from outside between the check printer's creation and its removal leaves it:
+// the next replacement removes it and goes on.
+TEST(ExistingPrinter, ACheckPrinterAKilledRunLeftIsRemovedFirst) {
+    Replacement run("Series R01", "Series R01");
+    run.machine.printers.push_back({"Printer check of the driver setup", "LPT1:", "Series R01", "WinPrint", "RAW"});
+    run.install(0);
+    ASSERT_EQ(run.machine.printers.size(), 1u);
+    EXPECT_EQ(run.machine.printers[0], (PrinterRecord{"Series R01", "LPT1:", "Series R01", "WinPrint", "RAW"}));
+    EXPECT_TRUE(run.finished());
+}
+
 TEST(ExistingPrinter, WhoseSettingsCannotBeReadIsLeftAndNothingIsCopied) {
     Replacement run("Series R01", "Series R01");
     run.machine.failingCalls["GetPrinter"] = 5;
