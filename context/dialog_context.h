@@ -82,6 +82,9 @@ struct InstallValues {
     std::string printerPort;
     bool printerPortConfirmed = false;
     bool installationCompleted = false;
+    // A spooler restart of the port search was refused or never ended: the printer exists,
+    // but the spooler has not taken its port, so the installation is not called complete.
+    bool spoolerStopped = false;
     void printerEndsOn(const std::string& port, bool confirmed) {
         printerPort = port;
         printerPortConfirmed = confirmed;

@@ -174,9 +174,10 @@ void keepGivenPort(DialogContext& context, const std::string& port) {
 }
 
 void finish(DialogContext& context, const std::string& status) {
-    context.values.installationCompleted = true;
+    const bool spoolerStopped = context.values.spoolerStopped;
+    context.values.installationCompleted = !spoolerStopped;
     context.window.setProgress(100);
-    context.calls.statusStep(status);
+    context.calls.statusStep(spoolerStopped ? text::installationStoppedNoSpooler : status);
     context.window.enableInstall(true);
     context.window.setInstallCaption(text::finishCaption);
     context.calls.refresh();
@@ -187,6 +188,7 @@ void finish(DialogContext& context, const std::string& status) {
 void finishInstallation(DialogContext& context, const std::string& printerName, const std::string& displayName,
                         std::uint32_t pauseMs) {
     InstallValues& values = context.values;
+    values.spoolerStopped = false;
     context.platform.system.enablePrivilege(loadDriverPrivilege);
 
     std::optional<std::string> port = creationPort(values);

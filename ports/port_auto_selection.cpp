@@ -27,13 +27,20 @@ constexpr int writeBufferSize = 512;
 constexpr std::uint8_t receiptQuery[] = {0x10, 0x04, 0x01};
 constexpr std::uint8_t labelQuery[] = {0x1B, 0x21, 0x3F};
 
-void restartSpooler(DialogContext& context) {
-    controlService(context, spoolerService, serviceRestart);
+// False, said and noted, when the spooler did not come back.
+bool restartSpooler(DialogContext& context) {
+    if (controlService(context, spoolerService, serviceRestart)) return true;
+    context.values.spoolerStopped = true;
+    return false;
 }
 
-// Install becomes "&Finish": the next press closes the dialog.
+// Install becomes "&Finish": the next press closes the dialog. A search whose spooler did not
+// come back ends saying so.
 void offerFinish(DialogContext& context) {
-    context.values.installationCompleted = true;
+    if (context.values.spoolerStopped)
+        context.calls.statusStep(text::installationStoppedNoSpooler);
+    else
+        context.values.installationCompleted = true;
     context.window.enableInstall(true);
     context.window.setInstallCaption(text::finishCaption);
     context.calls.refresh();
@@ -192,7 +199,8 @@ void selectUsbPort(DialogContext& context, const std::string& printerName) {
             selected = true;
             continue;
         }
-        restartSpooler(context);
+        // Without the spooler no port can be tried, and no Retry would help.
+        if (!restartSpooler(context)) break;
         context.window.setProgress(60);
         if (reportsOnline(context, printerName)) {
             context.values.printerEndsOn(port, true);
@@ -201,7 +209,7 @@ void selectUsbPort(DialogContext& context, const std::string& printerName) {
             break;
         }
     }
-    if (!selected && context.window.messageBox(context.config.usbSelectFailed, text::selectPortFailedCaption,
+    if (!selected && !context.values.spoolerStopped && context.window.messageBox(context.config.usbSelectFailed, text::selectPortFailedCaption,
                                                message_box::retryCancel) == message_box::idRetry)
         selectUsbPort(context, printerName);
     context.window.setProgress(80);

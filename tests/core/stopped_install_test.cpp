@@ -156,6 +156,33 @@ TEST_F(StoppedInstall, AChosenPortThatIsGoneIsNamedAndInstallStaysUsable) {
     EXPECT_EQ(machine.printers[0].portName, "LPT3:");
 }
 
+// The spooler is disabled while the USB search restarts it: the search stops at the refusal,
+// asks no Retry, and the installation is not called complete.
+TEST_F(StoppedInstall, AUsbSearchWhoseSpoolerDoesNotComeBackEndsSayingSo) {
+    prepare({localPort("LPT1:"), {"USB001", "USB Monitor", "Virtual printer port for USB", 0},
+             {"USB002", "USB Monitor", "Virtual printer port for USB", 0}});
+    machine.services["Spooler"].startRefusal = 1058;  // running now; refuses its next start
+    install(firstReceipt, portKindUsb);
+    EXPECT_EQ(machine.logMatching("ControlService Stop").size(), 1u) << "no second port tried";
+    ASSERT_EQ(window.messageBoxes.size(), 1u) << "the refusal, and no Retry question";
+    EXPECT_EQ(window.messageBoxes[0].text, std::string("The service Spooler could not be started.\r\n\r\n") + disabledReason);
+    EXPECT_EQ(window.status, "The installation is stopped: the print spooler is not running.");
+    EXPECT_FALSE(saw("The installation is completed."));
+    EXPECT_FALSE(desktop.dialog.values.installationCompleted);
+    EXPECT_EQ(window.installText, "&Finish");
+}
+
+// The same for the one serial port: the printer is put on it, but not called installed.
+TEST_F(StoppedInstall, ASerialPortWhoseSpoolerDoesNotComeBackEndsSayingSo) {
+    machine.addSerialPort("\\Device\\Serial0", "COM1");
+    prepare({localPort("LPT1:"), localPort("COM1:")});
+    machine.services["Spooler"].startRefusal = 1058;
+    install(firstReceipt, portKindSerial);
+    ASSERT_TRUE(window.waitFor([&] { return window.installText == "&Finish"; }, std::chrono::seconds(10)));
+    EXPECT_EQ(window.status, "The installation is stopped: the print spooler is not running.");
+    EXPECT_FALSE(desktop.dialog.values.installationCompleted);
+}
+
 }  // namespace
 
 }  // namespace setup::test
