@@ -197,9 +197,30 @@ int UnattendedView::runPortDialog(int resourceId, PortDialogEvents& events) {
     return dialog.result().value_or(ResultNone);
 }
 
+namespace {
+
+// The user's serial prompt, opened on the rate /baud named instead of the program's own.
+class BaudPreselection : public SerialPromptEvents {
+public:
+    BaudPreselection(SerialPromptEvents& prompt, std::optional<int> entry) : prompt_(prompt), entry_(entry) {}
+    void onInit(SerialPromptView& view) override {
+        prompt_.onInit(view);
+        if (entry_) view.selectBaudEntry(*entry_);
+    }
+    void onYes(SerialPromptView& view) override { prompt_.onYes(view); }
+    void onNo(SerialPromptView& view) override { prompt_.onNo(view); }
+
+private:
+    SerialPromptEvents& prompt_;
+    std::optional<int> entry_;
+};
+
+}  // namespace
+
 int UnattendedView::runSerialPrompt(SerialPromptEvents& events) {
     if (!options_.quiet) {
-        const int answer = window_.runSerialPrompt(events);
+        BaudPreselection preselected(events, options_.baudRate ? baudEntryOf(*options_.baudRate) : std::nullopt);
+        const int answer = window_.runSerialPrompt(preselected);
         std::optional<int> rate = baudRateOfAnswer(answer);
         log_.line("Serial prompt: " + (rate ? "Yes at " + std::to_string(*rate) + " baud" : std::string("No")) +
                   " (by the user)");

@@ -446,6 +446,23 @@ TEST(AttendedRun, TheUsersAnswersAreLoggedAndTheCodeFollowsTheOutcome) {
     EXPECT_TRUE(till.logged("The printer is on USB002"));
 }
 
+// The serial prompt a user answers opens on the rate /baud names; the user's choice counts.
+TEST(AttendedRun, TheSerialPromptOpensOnTheGivenBaudRate) {
+    Deployment till;
+    till.serialPorts({"COM1", "COM2"});
+    till.machine.serial.attach("COM2", sim::SimSerialDevice::answering(Bytes{0x12}, 20));
+    int code = till.run("/printer:\"Series R01\" /port:serial /baud:9600" + quietLog, [&] {
+        till.window.onDialogThread([] {});
+        EXPECT_TRUE(till.window.waitFor([&] { return till.window.portRows.at(portKindSerial).selected; }));
+        till.window.clickInstall();
+        EXPECT_TRUE(till.window.waitFor([&] { return till.window.installText == "&Finish"; }, std::chrono::seconds(10)));
+        till.window.clickInstall();
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(till.window.promptPreselections, (std::vector<int>{4})) << "9600 is the fifth entry";
+    EXPECT_TRUE(till.logged("Serial prompt: Yes at 9600 baud (by the user)"));
+}
+
 }  // namespace
 
 }  // namespace setup::test
