@@ -895,7 +895,11 @@ TEST(InstallationTail, EveryPrinterHandleIsClosed) {
 // printer of that name the machine had stays as it was.
 TEST(InstallationTail, WithoutAnyUsablePortAnExistingPrinterIsKept) {
     Installation run;
-    run.machine.drivers.push_back(DriverRecord{3, "Other driver", "Windows NT x86"});
+    DriverRecord other;
+    other.version = 3;
+    other.name = "Other driver";
+    other.environment = "Windows NT x86";
+    run.machine.drivers.push_back(other);
     Result<Handle> existing = run.machine.addPrinter(PrinterRecord{"Series R01", "LPT1:", "Other driver", "WinPrint", "RAW"});
     ASSERT_TRUE(existing);
     run.machine.closePrinter(*existing);

@@ -532,7 +532,6 @@ TEST(ParkedPrinters, ThatCannotBePutBackAreNamed) {
     search.window.clickCloseBox();
     search.closed();
     EXPECT_EQ(search.portOf("Second"), "COM2:");
-    for (auto& l : search.machine.log()) if (l.find("Other") != std::string::npos || l.find("Control") != std::string::npos) std::cerr << l << "\n";
     EXPECT_EQ(search.portOf("Other"), "LPT1:");
     ASSERT_EQ(search.window.messageBoxes.size(), 1u);
     EXPECT_EQ(search.window.messageBoxes[0].text,
