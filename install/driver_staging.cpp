@@ -40,12 +40,6 @@ void refuse(DialogContext& context, const std::string& message) {
 
 }  // namespace
 
-std::string filledIn(const char* format, const std::string& text) {
-    std::vector<char> filled(std::snprintf(nullptr, 0, format, text.c_str()) + 1);
-    std::snprintf(filled.data(), filled.size(), format, text.c_str());
-    return filled.data();
-}
-
 std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
@@ -134,9 +128,9 @@ bool Staging::verified() {
         auto listed = context_.values.packageFiles.find(lowerCase(c.source));
         if (listed != context_.values.packageFiles.end() && holdsEntry(context_.platform.files, c.destination, listed->second))
             continue;
-        std::string message = filledIn(text::copiedFileDiffers, c.destination);
+        std::string message = fillText(text::copiedFileDiffers, {c.destination});
         std::vector<std::string> lost = takeBack();
-        if (!lost.empty()) message += filledIn(text::copiesNotRestored, joined(lost));
+        if (!lost.empty()) message += fillText(text::copiesNotRestored, {joined(lost)});
         refuse(context_, message);
         return false;
     }

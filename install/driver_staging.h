@@ -101,9 +101,6 @@ bool spoolerReady(DialogContext& context, int serviceMode);
 // Driver record version: 2 for Windows NT 4.0 and older, 3 otherwise.
 std::uint32_t driverVersion(DialogContext& context);
 
-// A message format with one %s filled in.
-std::string filledIn(const char* format, const std::string& text);
-
 // "a\b": a folder and a name joined with a backslash.
 std::string joinPath(const std::string& folder, const std::string& name);
 

@@ -42,15 +42,13 @@ std::string restorePreviousMonitor(DialogContext& context, Staging& monitorDll, 
     std::string said = text::monitorNotAdded;
     const bool dllWasThere = monitorDll.replacedAny();
     if (!monitorDll.takeBack().empty())
-        said += filledIn(text::monitorDllNotPutBack, record.dllName);
+        said += fillText(text::monitorDllNotPutBack, {record.dllName});
     else
-        said += filledIn(dllWasThere ? text::monitorDllPutBack : text::monitorDllRemoved, record.dllName);
+        said += fillText(dllWasThere ? text::monitorDllPutBack : text::monitorDllRemoved, {record.dllName});
     if (!removed) return said;
     SpoolerCall again = context.platform.spooler.addMonitor(record);
     if (again.ok || again.error == spooler_error::printMonitorAlreadyInstalled) return said + text::monitorRegisteredAgain;
-    std::vector<char> failed(std::char_traits<char>::length(text::monitorNotRegisteredAgain) + 16);
-    std::snprintf(failed.data(), failed.size(), text::monitorNotRegisteredAgain, static_cast<unsigned>(again.error));
-    return said + failed.data();
+    return said + fillText(text::monitorNotRegisteredAgain, {std::to_string(again.error)});
 }
 
 // Removes a monitor of the same name first (restarting the spooler so that it lets go of

@@ -27,12 +27,6 @@ std::string displayable(FileSystem& files, const std::string& text) {
     return ascii;
 }
 
-std::string formatted(const char* format, const std::string& value) {
-    std::vector<char> text(std::char_traits<char>::length(format) + value.size() + 1);
-    std::snprintf(text.data(), text.size(), format, value.c_str());
-    return text.data();
-}
-
 // Tells the user why the package is not used, and keeps it for the Install button.
 void tell(DialogContext& context, PackageState& package, const std::string& message) {
     package.problem = message;
@@ -82,15 +76,15 @@ bool makeProtectedFolders(DialogContext& context, PackageState& package) {
 bool approveListing(DialogContext& context, const ArchiverListing& listing, PackageState& package) {
     FileSystem& files = context.platform.files;
     if (listing.call.raised || listing.call.result != 0) {
-        tell(context, package, formatted(text::packageDamaged, archiverReason(listing.call, listing.report)));
+        tell(context, package, fillText(text::packageDamaged, {archiverReason(listing.call, listing.report)}));
         return false;
     }
     if (std::optional<std::string> outside = firstEntryOutsidePlaces(listing.entries)) {
-        tell(context, package, formatted(text::packageEntryOutside, displayable(files, *outside)));
+        tell(context, package, fillText(text::packageEntryOutside, {displayable(files, *outside)}));
         return false;
     }
     if (std::optional<Obstacle> obstacle = package.manifest.record(files, unpackDestination, listing.entries)) {
-        tell(context, package, formatted(obstacleText(obstacle->kind), displayable(files, obstacle->path)));
+        tell(context, package, fillText(obstacleText(obstacle->kind), {displayable(files, obstacle->path)}));
         return false;
     }
     return makeProtectedFolders(context, package);
@@ -124,7 +118,7 @@ void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, Pack
     if (package.unpacked || !manifest.recorded()) return;
     // The archiver stopped partway: what it wrote is no driver set to install from.
     manifest.remove(files);
-    if (!calls.closing()) tell(context, package, formatted(text::packageDamaged, archiveLibrary.failure()));
+    if (!calls.closing()) tell(context, package, fillText(text::packageDamaged, {archiveLibrary.failure()}));
 }
 
 void fillDriverList(DialogContext& context, const PackageState& package) {
@@ -141,7 +135,7 @@ void fillDriverList(DialogContext& context, const PackageState& package) {
 
 std::string noPrinterMessage(const PackageState& package) {
     if (package.problem.empty()) return text::noPrinterChosen;
-    return formatted(text::noPrinterBecause, package.problem);
+    return fillText(text::noPrinterBecause, {package.problem});
 }
 
 void removePackage(FileSystem& files, PackageState& package) {
