@@ -13,7 +13,8 @@
 
 namespace setup {
 
-MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow& window, InstallEngines& engines)
+MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow& window, InstallEngines& engines,
+                       RunNotes* notes)
     : archiveLibrary(platform.archiver, platform.files, platform.system),
       platform_(platform),
       config_(config),
@@ -21,7 +22,7 @@ MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow
       engines_(engines),
       installerLock_(platform.system),
       serialLine_(platform.serial, platform.system),
-      context_{platform, config, window, values, *this} {
+      context_{platform, config, window, values, *this, notes != nullptr ? *notes : noNotes_} {
     values.serialLine = &serialLine_;
 }
 

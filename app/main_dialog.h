@@ -23,7 +23,9 @@ namespace setup {
 // preparation thread at start and dispatches Install to the receipt or label engine.
 class MainDialog : public MainWindowEvents, private DialogCalls {
 public:
-    MainDialog(Platform& platform, const BuildConfig& config, MainWindow& window, InstallEngines& engines);
+    // The notes go to the run's log; without one they go nowhere.
+    MainDialog(Platform& platform, const BuildConfig& config, MainWindow& window, InstallEngines& engines,
+               RunNotes* notes = nullptr);
     ~MainDialog() override;
 
     // Window events.
@@ -75,6 +77,7 @@ private:
     std::mutex statusLock_;
     // The line the serial search probes with; the dialog's whole life long.
     SerialLine serialLine_;
+    NoRunNotes noNotes_;
     DialogContext context_;
 };
 

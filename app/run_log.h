@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "context/dialog_context.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
@@ -12,7 +13,7 @@ namespace setup {
 // The log of a run that /log asks for: UTF-8 text appended to a file, one line per event,
 // each led by the local date and time to the millisecond. Any thread may write to it. A
 // line that cannot be written is counted and the run goes on.
-class RunLog {
+class RunLog : public RunNotes {
 public:
     RunLog(FileSystem& files, System& system, std::optional<std::string> path);
 
@@ -22,6 +23,8 @@ public:
     // The same for a text in the ANSI code page, as the program shows it.
     void ansiLine(const std::string& head, const std::string& ansiText);
     std::string fromAnsi(const std::string& ansiText) { return files_.unicodeSpelling(ansiText); }
+    // RunNotes: a line of its own.
+    void note(const std::string& ansiText) override { ansiLine("", ansiText); }
     // Lines that could not be written so far.
     int linesLost() const;
 

@@ -37,6 +37,8 @@ public:
 
     Platform& platform();
     MainWindow& window() { return view_; }
+    // The notes the dialog's operations write to the log.
+    RunNotes& notes() { return log_; }
     // The events the window delivers, for the dialog given.
     MainWindowEvents& events(MainDialog& dialog);
     // Once the dialog has ended: logs where the printer is and the exit code, and returns it.

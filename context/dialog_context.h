@@ -122,6 +122,21 @@ public:
     virtual bool closing() const = 0;
 };
 
+// Lines for the run's log about what the screen does not show: leftovers of an earlier run
+// put right, an expected answer that is not a failure. Texts are in the ANSI code page, as
+// the program shows them. Without a log they go nowhere.
+class RunNotes {
+public:
+    virtual ~RunNotes() = default;
+    virtual void note(const std::string& text) = 0;
+};
+
+// Notes nobody keeps: a run without a log.
+class NoRunNotes : public RunNotes {
+public:
+    void note(const std::string&) override {}
+};
+
 // How a failed system call is told to the user: the system's text for the error, without
 // its closing line break, and the error number ("Access is denied. (error 5)").
 std::string systemErrorText(System& system, std::uint32_t error);
@@ -134,6 +149,7 @@ struct DialogContext {
     MainWindow& window;
     InstallValues& values;
     DialogCalls& calls;
+    RunNotes& notes;
 };
 
 }  // namespace setup

@@ -57,7 +57,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (parsed.options.quiet) window.keepHidden();
     setup::DriverEngines engines;
     setup::UnattendedRun run(platform, config, window, parsed.options, commandLine);
-    setup::MainDialog dialog(run.platform(), config, run.window(), engines);
+    setup::MainDialog dialog(run.platform(), config, run.window(), engines, &run.notes());
     window.run(run.events(dialog));
     // The program ends with its dialog; there is no message loop after it.
     return run.end(dialog);

@@ -166,7 +166,7 @@ struct Deployment {
         EXPECT_EQ(line.refusal, "");
         const BuildConfig& config = buildConfig(program);
         UnattendedRun unattended(machine.platform(), config, window, line.options, commandLine);
-        MainDialog dialog(unattended.platform(), config, unattended.window(), engines);
+        MainDialog dialog(unattended.platform(), config, unattended.window(), engines, &unattended.notes());
         window.open(unattended.events(dialog));
         if (user) {
             EXPECT_TRUE(window.waitFor([&] { return window.installEnabled; }));
