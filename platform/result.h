@@ -18,6 +18,7 @@ constexpr std::uint32_t pathNotFound = 3;
 constexpr std::uint32_t accessDenied = 5;
 constexpr std::uint32_t invalidHandle = 6;
 constexpr std::uint32_t notSupported = 50;
+constexpr std::uint32_t invalidParameter = 87;
 constexpr std::uint32_t adapterHardwareError = 57;
 constexpr std::uint32_t alreadyExists = 183;
 constexpr std::uint32_t moreData = 234;

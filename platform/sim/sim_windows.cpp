@@ -756,10 +756,36 @@ Result<std::string> SimWindows::readFileW(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+namespace {
+
+// The form ConvertStringSecurityDescriptorToSecurityDescriptorW accepts: owner, group, DACL and
+// SACL parts ("O:", "G:", "D:", "S:"), an ACL's flags, then its entries in parentheses, each
+// of six fields. Whether the rights and accounts are known is not looked at.
+bool sddlParses(const std::string& sddl) {
+    if (sddl.empty()) return false;
+    std::size_t at = 0;
+    while (at < sddl.size()) {
+        if (at + 1 >= sddl.size() || std::string("OGDS").find(sddl[at]) == std::string::npos || sddl[at + 1] != ':')
+            return false;
+        at += 2;
+        while (at < sddl.size() && sddl[at] != '(' && !(at + 1 < sddl.size() && sddl[at + 1] == ':')) ++at;
+        while (at < sddl.size() && sddl[at] == '(') {
+            const std::size_t end = sddl.find(')', at);
+            if (end == std::string::npos) return false;
+            if (std::count(sddl.begin() + at, sddl.begin() + end, ';') != 5) return false;
+            at = end + 1;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::uint32_t SimWindows::createFolderW(const std::string& path, const std::string& sddl) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("CreateDirectoryW " + path + " " + sddl);
     if (std::uint32_t error = injectedFailure("CreateDirectoryW", path)) return error;
+    if (!sddlParses(sddl)) return win_error::invalidParameter;
     if (exists(path)) return win_error::alreadyExists;
     fs::path host = resolve(path, true);
     std::error_code error;

@@ -79,15 +79,5 @@ TEST_F(SimWindowsTest, TheArchiverIsLoadedOnlyFromAFolderThatHoldsIt) {
     EXPECT_EQ(machine.load("C:\\Program\\other.dll"), 0u);
 }
 
-TEST_F(SimWindowsTest, ANamedMutexStaysTakenUntilItsLastHandleCloses) {
-    auto first = machine.createNamedMutex("Global\\Lock");
-    auto second = machine.createNamedMutex("Global\\Lock");
-    ASSERT_TRUE(first && second);
-    EXPECT_FALSE(first->alreadyExisted);
-    EXPECT_TRUE(second->alreadyExisted);
-    machine.closeMutex(first->handle);
-    EXPECT_TRUE(machine.createNamedMutex("Global\\Lock")->alreadyExisted);
-}
-
 }  // namespace
 }  // namespace setup::test
