@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/port_dialog_ids.h"
+#include "config/port_dialog_ids.h"
 #include "platform/result.h"
 
 namespace setup {

@@ -1,7 +1,7 @@
 #include "probe/port_enumeration.h"
 
 #include "context/dialog_context.h"
-#include "ports/serial_port_list.h"
+#include "probe/serial_port_list.h"
 
 namespace setup {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <memory>
 
-#include "archiver/core/archive_reader.h"
+#include "archiver/core/folder_info.h"
 #include "archiver/core/streams.h"
 
 namespace archiver {

@@ -9,26 +9,136 @@
 namespace archiver {
 namespace {
 
+// The range coder: probabilities are 11-bit fractions of one, nudged 1/32 of the way
+// towards each bit seen; the range is topped up a byte at a time below 2^24.
+constexpr unsigned kProbBits = 11;
+constexpr unsigned kProbOne = 1u << kProbBits;
+constexpr uint16_t kProbInit = kProbOne / 2;
+constexpr unsigned kProbMoveBits = 5;
+constexpr uint32_t kTop = 1u << 24;
+
+// The state machine: the kind of the last symbols decoded. In the first kLiteralStates
+// states the last symbol was a literal; the others say what came after one or after a
+// match.
+constexpr unsigned kStates = 12;
+constexpr unsigned kLiteralStates = 7;
+constexpr unsigned kMatchAfterLiteral = 7, kRepAfterLiteral = 8, kShortRepAfterLiteral = 9;
+constexpr unsigned kMatchAfterMatch = 10, kRepAfterMatch = 11;
+
+constexpr unsigned state_after_literal(unsigned state) {
+    return state < 4 ? 0 : (state < 10 ? state - 3 : state - 6);
+}
+constexpr unsigned state_after_match(unsigned state) {
+    return state < kLiteralStates ? kMatchAfterLiteral : kMatchAfterMatch;
+}
+constexpr unsigned state_after_rep(unsigned state) {
+    return state < kLiteralStates ? kRepAfterLiteral : kRepAfterMatch;
+}
+constexpr unsigned state_after_short_rep(unsigned state) {
+    return state < kLiteralStates ? kShortRepAfterLiteral : kRepAfterMatch;
+}
+
+constexpr bool states_stay_in_range() {
+    for (unsigned s = 0; s < kStates; ++s) {
+        if (state_after_literal(s) >= kLiteralStates) return false;
+        if (state_after_match(s) < kLiteralStates || state_after_match(s) >= kStates) return false;
+        if (state_after_rep(s) < kLiteralStates || state_after_rep(s) >= kStates) return false;
+        if (state_after_short_rep(s) < kLiteralStates || state_after_short_rep(s) >= kStates) return false;
+    }
+    return true;
+}
+static_assert(states_stay_in_range(), "a literal leads to a literal state, a match or rep to another one");
+
+// Position contexts: pb (and lp, for literals) low bits of the position.
+constexpr unsigned kPosStates = 1u << LzmaDecoder::kMaxPb;
+static_assert(LzmaDecoder::kMaxLp <= LzmaDecoder::kMaxPb, "literal positions fit the position states");
+
+// A literal coder: an 8-bit tree, and for a literal after a match the pair of trees that
+// follow the match byte's bits while they agree.
+constexpr unsigned kByteBits = 8;
+constexpr unsigned kByteSymbols = 1u << kByteBits;
+constexpr unsigned kLiteralCoderSize = 3 * kByteSymbols;
+static_assert(kLiteralCoderSize == 0x300);
+static_assert(LzmaDecoder::kMaxLc <= kByteBits, "the literal context is bits of the previous byte");
+
+// Match lengths from kMinMatch: a choice bit, then 8 low lengths or 8 middle ones (a tree
+// per position state) or 256 high ones.
+constexpr unsigned kMinMatch = 2;
+constexpr unsigned kLenLowBits = 3, kLenMidBits = 3, kLenHighBits = 8;
+constexpr unsigned kLenLowSymbols = 1u << kLenLowBits;
+constexpr unsigned kLenMidSymbols = 1u << kLenMidBits;
+constexpr unsigned kLenHighSymbols = 1u << kLenHighBits;
+constexpr unsigned kLenChoice = 0;
+constexpr unsigned kLenChoice2 = kLenChoice + 1;
+constexpr unsigned kLenLow = kLenChoice2 + 1;                         // [posState][low]
+constexpr unsigned kLenMid = kLenLow + kPosStates * kLenLowSymbols;   // [posState][mid]
+constexpr unsigned kLenHigh = kLenMid + kPosStates * kLenMidSymbols;  // [high]
+constexpr unsigned kLenCoderSize = kLenHigh + kLenHighSymbols;
+static_assert(kLenCoderSize == 2 + 16 * 8 * 2 + 256);
+constexpr unsigned kMaxMatch = kMinMatch + kLenLowSymbols + kLenMidSymbols + kLenHighSymbols - 1;
+static_assert(kMaxMatch == 273);
+
+// Distances: a 6-bit slot, its tree chosen by the length (2, 3, 4, 5 and more). Slots
+// below kStartPosModelSlot are the distance; up to kEndPosModelSlot the low bits come from
+// reverse trees of their own, beyond it from direct bits and one shared align tree.
+constexpr unsigned kLenToPosStates = 4;
+constexpr unsigned kPosSlotBits = 6;
+constexpr unsigned kPosSlots = 1u << kPosSlotBits;
+constexpr unsigned kStartPosModelSlot = 4;
+constexpr unsigned kEndPosModelSlot = 14;
+constexpr unsigned kFullDistances = 1u << (kEndPosModelSlot / 2);
+constexpr unsigned kAlignBits = 4;
+constexpr unsigned kAlignSize = 1u << kAlignBits;
+constexpr uint32_t kEndMarkerDistance = 0xFFFFFFFFu;
+
+// A slot's first distance and its number of low bits.
+constexpr unsigned slot_bits(unsigned slot) { return slot / 2 - 1; }
+constexpr uint32_t slot_base(unsigned slot) { return (2u | (slot & 1u)) << slot_bits(slot); }
+
+// The reverse trees of the slots kStartPosModelSlot..kEndPosModelSlot-1 lie side by side,
+// a slot's node 1 at slot_base(slot) - slot; together they fill the table exactly.
+constexpr unsigned kSpecPosSize = kFullDistances - kEndPosModelSlot;
+static_assert(slot_base(kEndPosModelSlot) == kFullDistances);
+constexpr bool spec_pos_trees_fill_the_table() {
+    unsigned next = 0;
+    for (unsigned slot = kStartPosModelSlot; slot < kEndPosModelSlot; ++slot) {
+        const unsigned first = slot_base(slot) - slot;
+        if (first != next) return false;
+        next = first + (1u << slot_bits(slot)) - 1;
+    }
+    return next == kSpecPosSize;
+}
+static_assert(spec_pos_trees_fill_the_table());
+
 // Layout of the probability array: all adaptive contexts in one block so a state reset
 // is one fill.
-constexpr unsigned kStates = 12;
-constexpr unsigned kIsMatch = 0;                       // [state][posState]
-constexpr unsigned kIsRep = kIsMatch + kStates * 16;   // [state]
-constexpr unsigned kIsRepG0 = kIsRep + kStates;
-constexpr unsigned kIsRepG1 = kIsRepG0 + kStates;
-constexpr unsigned kIsRepG2 = kIsRepG1 + kStates;
-constexpr unsigned kIsRep0Long = kIsRepG2 + kStates;   // [state][posState]
-constexpr unsigned kPosSlot = kIsRep0Long + kStates * 16;  // [lenState][64]
-constexpr unsigned kSpecPos = kPosSlot + 4 * 64;      // distances 4..127, reverse trees
-constexpr unsigned kAlign = kSpecPos + 128;
-constexpr unsigned kLenCoder = kAlign + 16;
-constexpr unsigned kRepLenCoder = kLenCoder + 2 + 16 * 8 * 2 + 256;
-constexpr unsigned kLiteral = kRepLenCoder + 2 + 16 * 8 * 2 + 256;
-// Within a length coder.
-constexpr unsigned kLenChoice = 0, kLenChoice2 = 1, kLenLow = 2, kLenMid = kLenLow + 16 * 8,
-                   kLenHigh = kLenMid + 16 * 8;
+constexpr unsigned kIsMatch = 0;                                    // [state][posState]
+constexpr unsigned kIsRep = kIsMatch + kStates * kPosStates;        // [state]
+constexpr unsigned kIsRepG0 = kIsRep + kStates;                     // [state]
+constexpr unsigned kIsRepG1 = kIsRepG0 + kStates;                   // [state]
+constexpr unsigned kIsRepG2 = kIsRepG1 + kStates;                   // [state]
+constexpr unsigned kIsRep0Long = kIsRepG2 + kStates;                // [state][posState]
+constexpr unsigned kPosSlot = kIsRep0Long + kStates * kPosStates;   // [lenState][slot]
+constexpr unsigned kSpecPos = kPosSlot + kLenToPosStates * kPosSlots;
+constexpr unsigned kAlign = kSpecPos + kSpecPosSize;
+constexpr unsigned kLenCoder = kAlign + kAlignSize;
+constexpr unsigned kRepLenCoder = kLenCoder + kLenCoderSize;
+constexpr unsigned kLiteral = kRepLenCoder + kLenCoderSize;         // [lp and lc context][literal coder]
+// Every LZMA decoder has these 1846 probabilities before its 0x300 << (lc + lp) literal ones.
+static_assert(kLiteral == 1846);
 
-constexpr uint32_t kTop = 1u << 24;
+// The most bits one symbol decodes, each of which may take one byte of input: a match with
+// the longest length and the farthest distance.
+constexpr unsigned kMaxDirectBits = slot_bits(kPosSlots - 1) - kAlignBits;
+constexpr unsigned kMaxSymbolBits = 2 + 2 + kLenHighBits + kPosSlotBits + kMaxDirectBits + kAlignBits;
+static_assert(kMaxSymbolBits == 48);
+static_assert(LzmaDecoder::kMaxSymbolInput >= kMaxSymbolBits, "callers keep enough input for any symbol");
+
+// Match copies move kCopyBlock bytes at a time when source and destination are that far
+// apart; the last block may run past the match into the window's slack.
+constexpr size_t kCopyBlock = sizeof(uint64_t);
+static_assert(Window::kOvershoot >= kCopyBlock - 1, "a block's overrun stays in the buffer");
+
 constexpr size_t kStep = 1 << 18;  // bytes decoded before handing data to the reader
 
 }  // namespace
@@ -62,16 +172,16 @@ size_t Window::take(uint8_t* out, size_t size) {
 }
 
 bool LzmaDecoder::configure(unsigned lc, unsigned lp, unsigned pb) {
-    if (lc > 8 || lp > 4 || pb > 4) return false;
+    if (lc > kMaxLc || lp > kMaxLp || pb > kMaxPb) return false;
     lc_ = lc;
     lp_ = lp;
     pb_ = pb;
-    probs_.assign(kLiteral + (0x300u << (lc + lp)), 1024);
+    probs_.assign(kLiteral + (kLiteralCoderSize << (lc + lp)), kProbInit);
     return true;
 }
 
 void LzmaDecoder::reset_state() {
-    std::fill(probs_.begin(), probs_.end(), uint16_t{1024});
+    std::fill(probs_.begin(), probs_.end(), kProbInit);
     state_ = 0;
     rep_[0] = rep_[1] = rep_[2] = rep_[3] = 0;
     pending_ = 0;
@@ -87,7 +197,7 @@ bool LzmaDecoder::start_range(const uint8_t*& in) {
     if (in[0] != 0) return false;
     code_ = (uint32_t{in[1]} << 24) | (uint32_t{in[2]} << 16) | (uint32_t{in[3]} << 8) | in[4];
     range_ = 0xFFFFFFFFu;
-    in += 5;
+    in += kRangeStartBytes;
     return true;
 }
 
@@ -121,15 +231,15 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
             code = (code << 8) | *in++;
         }
         unsigned v = *p;
-        uint32_t bound = (range >> 11) * v;
+        uint32_t bound = (range >> kProbBits) * v;
         if (code < bound) {
             range = bound;
-            *p = static_cast<uint16_t>(v + ((2048 - v) >> 5));
+            *p = static_cast<uint16_t>(v + ((kProbOne - v) >> kProbMoveBits));
             return 0;
         }
         range -= bound;
         code -= bound;
-        *p = static_cast<uint16_t>(v - (v >> 5));
+        *p = static_cast<uint16_t>(v - (v >> kProbMoveBits));
         return 1;
     };
     auto tree = [&](uint16_t* p, unsigned bits) LZMA_ALWAYS_INLINE -> unsigned {
@@ -147,9 +257,10 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
         return result;
     };
     auto length = [&](uint16_t* p, unsigned pos_state) LZMA_ALWAYS_INLINE -> unsigned {
-        if (bit(p + kLenChoice) == 0) return tree(p + kLenLow + pos_state * 8, 3);
-        if (bit(p + kLenChoice2) == 0) return 8 + tree(p + kLenMid + pos_state * 8, 3);
-        return 16 + tree(p + kLenHigh, 8);
+        if (bit(p + kLenChoice) == 0) return tree(p + kLenLow + pos_state * kLenLowSymbols, kLenLowBits);
+        if (bit(p + kLenChoice2) == 0)
+            return kLenLowSymbols + tree(p + kLenMid + pos_state * kLenMidSymbols, kLenMidBits);
+        return kLenLowSymbols + kLenMidSymbols + tree(p + kLenHigh, kLenHighBits);
     };
     auto source_of = [&](uint32_t distance) LZMA_ALWAYS_INLINE -> size_t {
         return pos > distance ? pos - distance - 1 : pos + cap - distance - 1;
@@ -163,15 +274,15 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
         uint8_t* d = dict + pos;
         if (src + now <= cap) {
             const uint8_t* s = dict + src;
-            if (distance >= 7) {
-                // Source and destination are at least 8 bytes apart (or the source is
-                // ahead): each 8-byte load reads only final bytes. The last block may run
-                // up to 7 bytes past the match, into the window's slack or into history
-                // older than any distance a valid stream can use (see Window).
-                for (size_t i = 0; i < now; i += 8) {
+            if (distance + 1 >= kCopyBlock) {
+                // Source and destination are at least a block apart (or the source is
+                // ahead): each block's load reads only final bytes. The last block may run
+                // up to kCopyBlock - 1 bytes past the match, into the window's slack or into
+                // history older than any distance a valid stream can use (see Window).
+                for (size_t i = 0; i < now; i += kCopyBlock) {
                     uint64_t v;
-                    std::memcpy(&v, s + i, 8);
-                    std::memcpy(d + i, &v, 8);
+                    std::memcpy(&v, s + i, kCopyBlock);
+                    std::memcpy(d + i, &v, kCopyBlock);
                 }
             } else if (distance == 0) {
                 std::memset(d, *s, now);
@@ -193,13 +304,14 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
 
     while (pos < limit && in < in_stop) {
         const unsigned pos_state = processed & pb_mask;
-        if (bit(probs + kIsMatch + state * 16 + pos_state) == 0) {
+        if (bit(probs + kIsMatch + state * kPosStates + pos_state) == 0) {
             // Right after a dictionary reset (LZMA2 may reset mid-window) there is no
             // previous byte: the literal context starts from zero.
             const unsigned prev = (full || processed) ? dict[(pos != 0 ? pos : cap) - 1] : 0;
-            uint16_t* lit = probs + kLiteral + 0x300u * (((processed & lp_mask) << lc) + (prev >> (8 - lc)));
+            uint16_t* lit =
+                probs + kLiteral + kLiteralCoderSize * (((processed & lp_mask) << lc) + (prev >> (kByteBits - lc)));
             unsigned sym = 1;
-            if (state < 7) {
+            if (state < kLiteralStates) {
 #define LZMA_LITERAL_BIT sym = (sym << 1) | bit(lit + sym)
                 LZMA_LITERAL_BIT; LZMA_LITERAL_BIT; LZMA_LITERAL_BIT; LZMA_LITERAL_BIT;
                 LZMA_LITERAL_BIT; LZMA_LITERAL_BIT; LZMA_LITERAL_BIT; LZMA_LITERAL_BIT;
@@ -207,35 +319,35 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
             } else {
                 if (!full && rep0 >= processed) { status = Status::Corrupt; break; }
                 unsigned match_byte = dict[source_of(rep0)];
-                unsigned offs = 0x100;
+                unsigned offs = kByteSymbols;
                 do {
                     match_byte <<= 1;
                     const unsigned match_bit = match_byte & offs;
                     const unsigned b = bit(lit + offs + match_bit + sym);
                     sym = (sym << 1) | b;
                     offs &= b ? match_bit : ~match_bit;
-                } while (sym < 0x100);
+                } while (sym < kByteSymbols);
             }
             dict[pos++] = static_cast<uint8_t>(sym);
             ++processed;
-            state = state < 4 ? 0 : (state < 10 ? state - 3 : state - 6);
+            state = state_after_literal(state);
             continue;
         }
         unsigned len;
         if (bit(probs + kIsRep + state) == 0) {
             len = length(probs + kLenCoder, pos_state);
-            const unsigned len_state = len < 3 ? len : 3;
-            const unsigned slot = tree(probs + kPosSlot + len_state * 64, 6);
+            const unsigned len_state = std::min(len, kLenToPosStates - 1);
+            const unsigned slot = tree(probs + kPosSlot + len_state * kPosSlots, kPosSlotBits);
             uint32_t distance;
-            if (slot < 4) {
+            if (slot < kStartPosModelSlot) {
                 distance = slot;
             } else {
-                unsigned direct = (slot >> 1) - 1;
-                distance = (2u | (slot & 1u)) << direct;
-                if (slot < 14) {
-                    distance += reverse_tree(probs + kSpecPos + distance - slot, direct);
+                unsigned direct = slot_bits(slot);
+                distance = slot_base(slot);
+                if (slot < kEndPosModelSlot) {
+                    distance += reverse_tree(probs + kSpecPos + distance - slot - 1, direct);
                 } else {
-                    direct -= 4;
+                    direct -= kAlignBits;
                     uint32_t high = 0;
                     do {
                         if (range < kTop) {
@@ -247,22 +359,22 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
                         code -= range & t;
                         high = (high << 1) | (t & 1u);
                     } while (--direct);
-                    distance += high << 4;
-                    distance += reverse_tree(probs + kAlign, 4);
-                    if (distance == 0xFFFFFFFFu) { status = Status::EndMarker; break; }
+                    distance += high << kAlignBits;
+                    distance += reverse_tree(probs + kAlign, kAlignBits);
+                    if (distance == kEndMarkerDistance) { status = Status::EndMarker; break; }
                 }
             }
             rep3 = rep2;
             rep2 = rep1;
             rep1 = rep0;
             rep0 = distance;
-            state = state < 7 ? 7 : 10;
+            state = state_after_match(state);
         } else {
             if (!full && processed == 0) { status = Status::Corrupt; break; }
             if (bit(probs + kIsRepG0 + state) == 0) {
                 if (bit(probs + kIsRep0Long + state * 16 + pos_state) == 0) {
                     if (!full && rep0 >= processed) { status = Status::Corrupt; break; }
-                    state = state < 7 ? 9 : 11;
+                    state = state_after_short_rep(state);
                     dict[pos] = dict[source_of(rep0)];
                     ++pos;
                     ++processed;
@@ -285,10 +397,10 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
                 rep0 = distance;
             }
             len = length(probs + kRepLenCoder, pos_state);
-            state = state < 7 ? 8 : 11;
+            state = state_after_rep(state);
         }
         if (rep0 >= (full ? cap : processed)) { status = Status::Corrupt; break; }
-        pending_ = copy_match(rep0, len + 2);
+        pending_ = copy_match(rep0, len + kMinMatch);
     }
 
     range_ = range;
@@ -307,15 +419,28 @@ LzmaDecoder::Status LzmaDecoder::decode(Window& w, size_t limit, const uint8_t*&
     return status;
 }
 
+namespace {
+
+// The properties byte is (pb * (kMaxLp + 1) + lp) * (kMaxLc + 1) + lc; false for a byte
+// beyond the largest.
+bool split_properties_byte(unsigned byte, unsigned& lc, unsigned& lp, unsigned& pb) {
+    constexpr unsigned lc_values = LzmaDecoder::kMaxLc + 1, lp_values = LzmaDecoder::kMaxLp + 1;
+    constexpr unsigned pb_values = LzmaDecoder::kMaxPb + 1;
+    if (byte >= lc_values * lp_values * pb_values) return false;
+    lc = byte % lc_values;
+    byte /= lc_values;
+    lp = byte % lp_values;
+    pb = byte / lp_values;
+    return true;
+}
+
+}  // namespace
+
 LzmaProperties parse_lzma_properties(const std::vector<uint8_t>& props) {
-    if (props.size() < 5) corrupt("LZMA properties are too short");
-    unsigned v = props[0];
-    if (v >= 9 * 5 * 5) corrupt("LZMA properties are invalid");
+    constexpr size_t properties_size = 1 + 4;  // the lc, lp and pb byte, the dictionary size
+    if (props.size() < properties_size) corrupt("LZMA properties are too short");
     LzmaProperties p;
-    p.lc = v % 9;
-    v /= 9;
-    p.lp = v % 5;
-    p.pb = v / 5;
+    if (!split_properties_byte(props[0], p.lc, p.lp, p.pb)) corrupt("LZMA properties are invalid");
     p.dictionary = uint32_t{props[1]} | (uint32_t{props[2]} << 8) | (uint32_t{props[3]} << 16) |
                    (uint32_t{props[4]} << 24);
     return p;
@@ -373,7 +498,7 @@ bool LzmaStream::produce() {
     if (out_left_ == 0) return false;
     fill_input();
     if (!started_) {
-        if (in_end_ - in_pos_ < 5) corrupt("LZMA data is truncated");
+        if (in_end_ - in_pos_ < LzmaDecoder::kRangeStartBytes) corrupt("LZMA data is truncated");
         const uint8_t* p = input_.get() + in_pos_;
         if (!decoder_.start_range(p)) corrupt("LZMA data is corrupt");
         in_pos_ = p - input_.get();
@@ -442,16 +567,17 @@ bool Lzma2Stream::next_chunk() {
         corrupt("LZMA2 data is corrupt");
     }
     if (mode >= 2) {
-        unsigned v = header[5];
-        if (v >= 9 * 5 * 5) corrupt("LZMA2 properties are invalid");
-        unsigned lc = v % 9, lp = (v / 9) % 5, pb = v / 45;
-        if (lc + lp > 4 || !decoder_.configure(lc, lp, pb)) corrupt("LZMA2 properties are invalid");
+        unsigned lc, lp, pb;
+        if (!split_properties_byte(header[5], lc, lp, pb) || lc + lp > LzmaDecoder::kMaxLzma2LcLp ||
+            !decoder_.configure(lc, lp, pb))
+            corrupt("LZMA2 properties are invalid");
         need_properties_ = false;
     } else if (need_properties_) {
         corrupt("LZMA2 data is corrupt");
     }
     if (mode >= 1) decoder_.reset_state();
-    if (packed < 5 || read_fully(*in_, chunk_.get(), packed) != packed) corrupt("LZMA2 data is truncated");
+    if (packed < LzmaDecoder::kRangeStartBytes || read_fully(*in_, chunk_.get(), packed) != packed)
+        corrupt("LZMA2 data is truncated");
     std::memset(chunk_.get() + packed, 0, LzmaDecoder::kMaxSymbolInput);
     chunk_pos_ = chunk_.get();
     chunk_end_ = chunk_.get() + packed;

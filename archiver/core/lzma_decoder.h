@@ -54,10 +54,17 @@ public:
 
     enum class Status { Progress, EndMarker, Corrupt };
 
-    bool configure(unsigned lc, unsigned lp, unsigned pb);  // false if lc + lp > 12 or pb > 4
+    // The largest literal context bits (lc), literal position bits (lp) and position bits
+    // (pb) of an LZMA stream; an LZMA2 stream keeps lc + lp within kMaxLzma2LcLp as well.
+    static constexpr unsigned kMaxLc = 8, kMaxLp = 4, kMaxPb = 4;
+    static constexpr unsigned kMaxLzma2LcLp = 4;
+    // Bytes the range coder starts from.
+    static constexpr size_t kRangeStartBytes = 5;
+
+    bool configure(unsigned lc, unsigned lp, unsigned pb);  // false if lc > kMaxLc, lp > kMaxLp or pb > kMaxPb
     void reset_state();                                     // probabilities, state, reps
     void reset_dictionary();                                // history starts over
-    // Reads the 5 range coder start bytes.
+    // Reads the kRangeStartBytes range coder start bytes.
     bool start_range(const uint8_t*& in);
     // Decodes into w.data[w.pos, limit). Stops at `limit`, after a symbol that left `in`
     // at or past `in_stop`, at an end marker, or on corrupt data.

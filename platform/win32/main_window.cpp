@@ -5,9 +5,9 @@
 
 #include <memory>
 
+#include "config/main_dialog_ids.h"
 #include "platform/win32/handle_cast.h"
 #include "platform/win32/list_view.h"
-#include "platform/win32/main_dialog_ids.h"
 #include "platform/win32/serial_prompt_dialog.h"
 
 namespace setup::win32 {

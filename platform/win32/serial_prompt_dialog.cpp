@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/win32/serial_prompt_ids.h"
+#include "config/serial_prompt_ids.h"
 
 namespace setup::win32 {
 

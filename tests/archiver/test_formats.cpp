@@ -68,6 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // Small dictionaries make the window wrap many times within one file.
                       Packing{"LzmaSmallDictionary", "-m0=LZMA:d=64k:lc=0:lp=2:pb=0"},
                       Packing{"Lzma2SmallDictionary", "-m0=LZMA2:d=64k:lc=4:pb=4"},
+                      // The largest contexts the LZMA format has: 0x300 << 12 literal probabilities.
+                      Packing{"LzmaWidestContexts", "-m0=LZMA:lc=8:lp=4:pb=4"},
                       // Blocks of 256k with a 192k window: dictionary resets fall mid-window.
                       Packing{"Lzma2ResetsMidWindow", "-m0=LZMA2:d=192k:c=256k"},
                       Packing{"Lzma2Fastest", "-mx=1"}, Packing{"Ultra", "-mx=9"},

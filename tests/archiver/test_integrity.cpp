@@ -166,6 +166,39 @@ TEST(Integrity, TooManyEntriesAreRefused) {
     EXPECT_EQ(extract("x -y " + (tmp / "some.7z").string() + " -o" + (tmp / "out").string(), &report), 0) << report;
 }
 
+// LZMA takes lc 0..8, lp 0..4 and pb 0..4.
+TEST(Integrity, LzmaContextBitsBeyondTheFormatAreRefused) {
+    archiver::LzmaDecoder decoder;
+    EXPECT_TRUE(decoder.configure(8, 4, 4));
+    EXPECT_TRUE(decoder.configure(0, 0, 0));
+    EXPECT_FALSE(decoder.configure(9, 0, 0));
+    EXPECT_FALSE(decoder.configure(0, 5, 0));
+    EXPECT_FALSE(decoder.configure(0, 0, 5));
+}
+
+// LZMA2 keeps lc + lp within 4. The first chunk's properties byte, (pb * 5 + lp) * 9 + lc,
+// follows its control byte and three size bytes; the packed data starts at offset 32.
+TEST(Integrity, Lzma2LiteralContextBitsBeyondFourAreRefused) {
+    REQUIRE_7ZZ();
+    Fixture f("-m0=LZMA2:lc=3:lp=1:pb=2 -mhc=off -ms=on");
+    ASSERT_GT(f.bytes.size(), 37u);
+    ASSERT_GE(f.bytes[32], 0xE0) << "the first chunk resets everything and gives properties";
+    ASSERT_EQ(f.bytes[37], (2 * 5 + 1) * 9 + 3);
+    std::string report;
+    EXPECT_EQ(f.extract_checked(f.bytes, report), 0) << report;
+
+    std::vector<uint8_t> lc3_lp2 = f.bytes;
+    lc3_lp2[37] = (2 * 5 + 2) * 9 + 3;
+    EXPECT_NE(f.extract_checked(lc3_lp2, report), 0);
+    EXPECT_NE(report.find("LZMA2 properties are invalid"), std::string::npos) << report;
+
+    // At the limit the properties are taken; the data, packed with others, then fails.
+    std::vector<uint8_t> lc4_lp0 = f.bytes;
+    lc4_lp0[37] = (2 * 5 + 0) * 9 + 4;
+    EXPECT_NE(f.extract_checked(lc4_lp0, report), 0);
+    EXPECT_EQ(report.find("properties are invalid"), std::string::npos) << report;
+}
+
 struct Unsupported {
     const char* name;
     const char* switches;

@@ -1,4 +1,4 @@
-#include "ports/serial_port_list.h"
+#include "probe/serial_port_list.h"
 
 #include <functional>
 

@@ -1,0 +1,21 @@
+# Fails when a source of a layer's folder includes a file by a path that climbs ("../").
+# Usage: cmake -DSOURCE_DIR=<source root> -DFOLDERS=<folder>,<folder>... -P no_relative_includes.cmake
+string(REPLACE "," ";" folders "${FOLDERS}")
+if(NOT folders)
+  message(FATAL_ERROR "no folders given")
+endif()
+set(found "")
+foreach(folder IN LISTS folders)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp"
+       "${SOURCE_DIR}/${folder}/*.c" "${SOURCE_DIR}/${folder}/*.rc")
+  foreach(file IN LISTS files)
+    file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<][^\">]*\\.\\./")
+    foreach(line IN LISTS lines)
+      file(RELATIVE_PATH name "${SOURCE_DIR}" "${file}")
+      string(APPEND found "${name}: ${line}\n")
+    endforeach()
+  endforeach()
+endforeach()
+if(found)
+  message(FATAL_ERROR "includes that climb out of their include roots:\n${found}")
+endif()
