@@ -49,9 +49,8 @@ constexpr bool states_stay_in_range() {
 }
 static_assert(states_stay_in_range(), "a literal leads to a literal state, a match or rep to another one");
 
-// Position contexts: pb (and lp, for literals) low bits of the position.
+// Position states: the position's low pb bits choose among them.
 constexpr unsigned kPosStates = 1u << LzmaDecoder::kMaxPb;
-static_assert(LzmaDecoder::kMaxLp <= LzmaDecoder::kMaxPb, "literal positions fit the position states");
 
 // A literal coder: an 8-bit tree, and for a literal after a match the pair of trees that
 // follow the match byte's bits while they agree.
