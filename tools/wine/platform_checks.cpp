@@ -195,6 +195,10 @@ void unicodeFiles(FileSystem& fs, System& sys) {
     auto attributes = fs.attributesW(file);
     check("unicode: a read-only file past MAX_PATH has attributes", attributes && (*attributes & fileAttributeReadOnly),
           std::to_string(file.size()) + " characters");
+    Result<std::vector<FoundFile>> deepEntries = fs.folderEntriesW(deep);
+    check("unicode: a folder past MAX_PATH lists its read-only file",
+          deepEntries && deepEntries->size() == 1 && deepEntries->front().name == "driver.gpd" &&
+              (deepEntries->front().attributes & fileAttributeReadOnly));
     check("unicode: a read-only file is not deleted", !fs.deleteFileW(file));
     check("unicode: read-only is cleared", attributes && fs.setAttributesW(file, *attributes & ~fileAttributeReadOnly));
     check("unicode: then the file is deleted", fs.deleteFileW(file));
@@ -318,6 +322,22 @@ void wholeFilesAndFolders(FileSystem& fs, System& sys) {
     check("files: a whole file is read, NUL and high bytes too", read && *read == bytes);
     Result<std::string> missing = fs.readFileW(folder + "\\none.bin");
     check("files: a missing file reads as error 2", !missing && missing.error() == 2);
+
+    const std::string unicodeName = "\xD0\xA1\xD0\xBF\xD1\x80\xD0\xB0\xD0\xB2\xD0\xBA\xD0\xB0";  // Cyrillic
+    fs.createFolderW(folder + "\\" + unicodeName, protectedSddl);
+    Result<std::vector<FoundFile>> entries = fs.folderEntriesW(folder);
+    std::string listed;
+    bool kindsRight = entries && entries->size() == 2;
+    if (entries)
+        for (const FoundFile& entry : *entries) {
+            listed += entry.name + " ";
+            const bool folderEntry = (entry.attributes & fileAttributeDirectory) != 0;
+            kindsRight = kindsRight && (entry.name == unicodeName ? folderEntry : entry.name == "whole.bin" && !folderEntry);
+        }
+    check("files: a folder's entries come with their Unicode names and kinds, without . and ..", kindsRight, listed);
+    Result<std::vector<FoundFile>> none = fs.folderEntriesW(folder + "\\none");
+    check("files: the entries of a missing folder are an error", !none, none ? "listed" : std::to_string(none.error()));
+    fs.removeDirectoryW(folder + "\\" + unicodeName);
     fs.deleteFileW(folder + "\\whole.bin");
     fs.removeDirectoryW(folder);
 }
