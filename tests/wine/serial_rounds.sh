@@ -22,12 +22,14 @@ run_serial_rounds() {
     local emulator=${PRINTER_EMULATOR:-$root/build/native/tools/printer_emulator/printer_emulator}
     local arch="" line output
     [ "$loader" == "$wine32_loader" ] && arch=win32
+    # What the rounds need is installed and built by the suite's own scripts: its absence is
+    # a broken set-up, not a machine that cannot run them.
     if ! command -v socat >/dev/null || ! command -v unshare >/dev/null; then
-        say "SKIP - serial rounds: socat and unshare are needed"
+        check "serial rounds: socat and unshare are installed" "installed" "missing"
         return
     fi
     if [ ! -x "$emulator" ] || [ ! -f "$tools_dir/serial_check.exe" ]; then
-        say "SKIP - serial rounds: $emulator (native build) and $tools_dir/serial_check.exe are needed"
+        check "serial rounds: $emulator (native build) and $tools_dir/serial_check.exe are built" "built" "missing"
         return
     fi
     output=$(unshare -m "$serial_rounds_script" --inside "$work/serial" "$artifacts" "$loader" "$wineserver_bin" \
@@ -39,7 +41,8 @@ run_serial_rounds() {
             "SKIP - "* | "note - "* | "figure - "*) say "$line" ;;
         esac
     done <<<"$output"
-    grep -q '^ok - \|^FAIL - ' <<<"$output" || {
+    # Only a machine whose serial devices cannot be hidden may run none of them.
+    grep -q '^ok - \|^FAIL - \|^SKIP - serial rounds: .* cannot be hidden' <<<"$output" || {
         failed=$((failed + 1))
         say "FAIL - serial: the rounds did not run"
         tail -n 5 <<<"$output" | sed 's/^/       /'
@@ -199,7 +202,7 @@ serial_install_round() {  # serial_install_round <tag> <expected status> <expect
     install "$1" "${4:-}"
     answer=$(run 90 uidriver.exe --dialog "$prompt_caption" wait-dialog 60000 click 1030)
     if ! grep -q '^clicked 1030' <<<"$answer"; then
-        echo "SKIP - install rounds: Install does not reach the serial search in this build (status: $(ui text 1011 | sed -n 's/^text 1011 = //p'))"
+        echo "FAIL - $1: Install does not reach the serial prompt (status: $(ui text 1011 | sed -n 's/^text 1011 = //p'))"
         ui close >/dev/null
         return 1
     fi
