@@ -493,6 +493,12 @@ if [ "$have_package" -eq 1 ]; then
     run_close_while_unpacking
     run_package_safety
     run_disabled_spooler
+    # Where only the 64-bit variant runs, the killed unpacking is tried here; else on the
+    # 32-bit prefix, where the runs after it install.
+    if [ "$loader" != "$wine32_loader" ]; then
+        add_printer_settings_key
+        run_killed_while_unpacking "x86 refused"
+    fi
 fi
 # Wine's AddPrinterA takes only drivers of the calling process's environment: the 32-bit
 # program on this 64-bit prefix is refused; the 64-bit variant would install, unlike Windows.
