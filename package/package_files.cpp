@@ -74,7 +74,7 @@ bool makeProtectedFolders(DialogContext& context, PackageState& package) {
 
 // What the archiver of a run killed while it unpacked was still writing goes before this
 // run's archiver writes beside it; the screen does not show it, the log does.
-void noteKilledRunsTemporaries(DialogContext& context) {
+void clearKilledRunsTemporaries(DialogContext& context) {
     FileSystem& files = context.platform.files;
     for (const KilledRunsTemporary& temporary : removeKilledRunsTemporaries(files, unpackDestination))
         context.notes.note(fillText(temporary.removed ? text::killedRunsTemporaryRemoved : text::killedRunsTemporaryKept,
@@ -82,7 +82,9 @@ void noteKilledRunsTemporaries(DialogContext& context) {
 }
 
 // Looks at the listing before anything is written: a damaged catalogue, an entry outside
-// the package's places, or something of the user's in the way stops the unpacking.
+// the package's places, or something of the user's in the way stops the unpacking, and
+// nothing is touched. Once the package may be unpacked, its top folders are made and what
+// a killed run's archiver left half-written in them goes.
 bool approveListing(DialogContext& context, const ArchiverListing& listing, PackageState& package) {
     FileSystem& files = context.platform.files;
     if (listing.call.raised || listing.call.result != 0) {
@@ -98,7 +100,7 @@ bool approveListing(DialogContext& context, const ArchiverListing& listing, Pack
         return false;
     }
     if (!makeProtectedFolders(context, package)) return false;
-    noteKilledRunsTemporaries(context);
+    clearKilledRunsTemporaries(context);
     return true;
 }
 
