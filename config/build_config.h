@@ -198,6 +198,12 @@ constexpr const char* packageDamaged =
     "The driver package DriverData.Drv is damaged and was not used; nothing of it was left on the disk.\r\nThe "
     "archiver said: %s\r\nAsk the supplier for a sound package.";
 constexpr const char* archiverRaised = "it ended with an exception";
+// For the log. %s: the file an earlier run's archiver was writing when that run was killed.
+constexpr const char* killedRunsTemporaryRemoved =
+    "Removed %s: the archiver of an earlier run was still writing it when that run was stopped.";
+constexpr const char* killedRunsTemporaryKept =
+    "Could not remove %s, which the archiver of an earlier run was still writing when that run was stopped; it "
+    "stays, and does not keep the package from being unpacked.";
 constexpr const char* packageFolderUnspellable =
     "The driver package DriverData.Drv cannot be unpacked from the current folder: the archiver 7-zip32.dll takes "
     "paths in this system's code page, which cannot spell the folder's name, and the folder has no short name it "

@@ -5,6 +5,7 @@
 #include "context/dialog_context.h"
 #include "package/archive_library.h"
 #include "package/driver_name_list.h"
+#include "package/unpack_leftovers.h"
 
 namespace setup {
 
@@ -71,8 +72,19 @@ bool makeProtectedFolders(DialogContext& context, PackageState& package) {
     return true;
 }
 
+// What the archiver of a run killed while it unpacked was still writing goes before this
+// run's archiver writes beside it; the screen does not show it, the log does.
+void clearKilledRunsTemporaries(DialogContext& context) {
+    FileSystem& files = context.platform.files;
+    for (const KilledRunsTemporary& temporary : removeKilledRunsTemporaries(files, unpackDestination))
+        context.notes.note(fillText(temporary.removed ? text::killedRunsTemporaryRemoved : text::killedRunsTemporaryKept,
+                                    {displayable(files, temporary.path)}));
+}
+
 // Looks at the listing before anything is written: a damaged catalogue, an entry outside
-// the package's places, or something of the user's in the way stops the unpacking.
+// the package's places, or something of the user's in the way stops the unpacking, and
+// nothing is touched. Once the package may be unpacked, its top folders are made and what
+// a killed run's archiver left half-written in them goes.
 bool approveListing(DialogContext& context, const ArchiverListing& listing, PackageState& package) {
     FileSystem& files = context.platform.files;
     if (listing.call.raised || listing.call.result != 0) {
@@ -87,7 +99,9 @@ bool approveListing(DialogContext& context, const ArchiverListing& listing, Pack
         tell(context, package, fillText(obstacleText(obstacle->kind), {displayable(files, obstacle->path)}));
         return false;
     }
-    return makeProtectedFolders(context, package);
+    if (!makeProtectedFolders(context, package)) return false;
+    clearKilledRunsTemporaries(context);
+    return true;
 }
 
 }  // namespace

@@ -4,25 +4,16 @@
 #include <map>
 
 #include "package/file_identity.h"
+#include "package/file_names.h"
 #include "platform/path_parts.h"
 
 namespace setup {
 
 namespace {
 
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
-}
-
-bool isLink(std::uint32_t attributes) {
-    return (attributes & fileAttributeReparsePoint) != 0;
 }
 
 }  // namespace
@@ -30,8 +21,8 @@ bool isLink(std::uint32_t attributes) {
 bool keepsToPlaces(const ArchiveEntry& entry) {
     std::vector<std::string> parts = pathParts(entry.path);
     if (parts.empty()) return false;
-    if (sameName(parts[0], "DriverName.cfg")) return parts.size() == 1 && !entry.folder;
-    if (sameName(parts[0], "Ticket") || sameName(parts[0], "Barcode")) return parts.size() > 1 || entry.folder;
+    if (sameFileName(parts[0], "DriverName.cfg")) return parts.size() == 1 && !entry.folder;
+    if (sameFileName(parts[0], "Ticket") || sameFileName(parts[0], "Barcode")) return parts.size() > 1 || entry.folder;
     return false;
 }
 

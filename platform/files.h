@@ -70,6 +70,10 @@ public:
     virtual bool appendFileW(const std::string& path, const std::string& bytes) = 0;
     // CreateFileW and ReadFile: the whole file's bytes, or the error code.
     virtual Result<std::string> readFileW(const std::string& path) = 0;
+    // FindFirstFileW / FindNextFileW / FindClose over "folder\*": every entry of the folder
+    // with its attributes, names in UTF-8, without "." and "..". The error code when the
+    // folder cannot be searched.
+    virtual Result<std::vector<FoundFile>> folderEntriesW(const std::string& folder) = 0;
     // CreateDirectoryW with the security descriptor an SDDL text describes
     // (ConvertStringSecurityDescriptorToSecurityDescriptorW); 0 or the error code.
     virtual std::uint32_t createFolderW(const std::string& path, const std::string& sddl) = 0;

@@ -7,11 +7,11 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <set>
 
 #include "archiver/core/archive_error.h"
 #include "archiver/core/streams.h"
+#include "archiver/core/temporary_name.h"
 
 namespace archiver {
 namespace {
@@ -89,10 +89,9 @@ void apply_metadata(const std::string& path, const EntryMetadata& meta, bool dir
 
 class PosixFile : public OutputFile {
 public:
-    PosixFile(std::string temp, std::string final_path) : temp_(std::move(temp)), final_(std::move(final_path)) {
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd_ < 0) io_error("cannot create", temp_);
-    }
+    // Takes over a temporary file made by create_temporary.
+    PosixFile(int fd, std::string temp, std::string final_path)
+        : temp_(std::move(temp)), final_(std::move(final_path)), fd_(fd) {}
     ~PosixFile() override {
         if (fd_ >= 0) ::close(fd_);
         if (!committed_) ::unlink(temp_.c_str());
@@ -151,10 +150,17 @@ public:
     std::unique_ptr<OutputFile> create_file(const std::string& path) override {
         const size_t slash = path.rfind('/');
         make_directories(slash == std::string::npos ? "" : path.substr(0, slash));
-        static std::atomic<unsigned> counter{0};
         const std::string final_path = full(path);
-        const std::string temp = final_path + ".7ztmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-        return std::make_unique<PosixFile>(temp, final_path);
+        std::string temp;
+        int fd = -1;
+        const bool made = create_temporary(static_cast<unsigned long>(::getpid()), sequence_, [&](const std::string& suffix) {
+            temp = final_path + suffix;
+            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (fd >= 0) return Creation::Created;
+            return errno == EEXIST ? Creation::NameTaken : Creation::Failed;
+        });
+        if (!made) io_error("cannot create", temp);
+        return std::make_unique<PosixFile>(fd, temp, final_path);
     }
     void set_directory_metadata(const std::string& path, const EntryMetadata& meta) override {
         apply_metadata(full(path), meta, true);
@@ -163,6 +169,7 @@ public:
 private:
     std::string root_;
     std::set<std::string> known_directories_;  // created or found already: saves a syscall per level
+    unsigned sequence_ = 0;                     // of the next temporary name
 };
 
 }  // namespace

@@ -2,7 +2,8 @@
 //   sevenzip_dll_driver.exe <path of 7-zip32.dll> <command line, passed through unchanged>
 //   sevenzip_dll_driver.exe <path of 7-zip32.dll> @<file holding the command line>
 // (the file form avoids any re-quoting by the shell or by Wine).
-// Prints the result, the report, the number of callback calls and the time SevenZip took.
+// Prints the result, the report, the number of callback calls, the time SevenZip took and
+// this process's id (the one the DLL's temporary file names carry).
 #include <windows.h>
 
 #include <cstdio>
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     QueryPerformanceCounter(&t1);
     kill_owner(nullptr);
     const double seconds = static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart);
-    std::printf("result=%d entries=%ld seconds=%.3f\nreport=%s\n", result, g_entries, seconds, report);
+    std::printf("result=%d entries=%ld seconds=%.3f\nreport=%s\nprocess=%lu\n", result, g_entries, seconds, report,
+                static_cast<unsigned long>(GetCurrentProcessId()));
     return result;
 }

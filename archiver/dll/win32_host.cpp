@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <set>
 
 #include "archiver/core/archive_error.h"
 #include "archiver/core/streams.h"
+#include "archiver/core/temporary_name.h"
 
 namespace archiver {
 
@@ -104,10 +104,9 @@ DWORD restorable(uint32_t attributes) {
 
 class Win32File : public OutputFile {
 public:
-    Win32File(std::wstring temp, std::wstring final_path) : temp_(std::move(temp)), final_(std::move(final_path)) {
-        handle_ = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) io_error("cannot create", temp_);
-    }
+    // Takes over a temporary file made by create_temporary.
+    Win32File(HANDLE handle, std::wstring temp, std::wstring final_path)
+        : temp_(std::move(temp)), final_(std::move(final_path)), handle_(handle) {}
     ~Win32File() override {
         if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
         if (!committed_) DeleteFileW(temp_.c_str());
@@ -222,11 +221,18 @@ public:
     std::unique_ptr<OutputFile> create_file(const std::string& path) override {
         const size_t slash = path.rfind('/');
         make_directories(slash == std::string::npos ? "" : path.substr(0, slash));
-        static std::atomic<unsigned> counter{0};
         const std::wstring final_path = full(path);
-        const std::wstring temp = final_path + L".7ztmp" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                                  std::to_wstring(counter++);
-        return std::make_unique<Win32File>(temp, final_path);
+        std::wstring temp;
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        const bool made = create_temporary(GetCurrentProcessId(), sequence_, [&](const std::string& suffix) {
+            temp = long_form(final_path + std::wstring(suffix.begin(), suffix.end()));
+            handle = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle != INVALID_HANDLE_VALUE) return Creation::Created;
+            const DWORD error = GetLastError();
+            return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Creation::NameTaken : Creation::Failed;
+        });
+        if (!made) io_error("cannot create", temp);
+        return std::make_unique<Win32File>(handle, temp, final_path);
     }
     void set_directory_metadata(const std::string& path, const EntryMetadata& meta) override {
         const std::wstring dir = full(path);
@@ -246,6 +252,7 @@ public:
 private:
     std::wstring root_;
     std::set<std::string> known_directories_;  // created or found already
+    unsigned sequence_ = 0;                     // of the next temporary name
 };
 
 }  // namespace

@@ -680,6 +680,7 @@ bool SimWindows::setAttributesW(const std::string& path, std::uint32_t attribute
 
 bool SimWindows::deleteFileW(const std::string& path) {
     record("DeleteFileW " + path);
+    if (injectedFailure("DeleteFileW", path)) return false;  // a file another program holds open
     return deleteOne(path);
 }
 
@@ -780,6 +781,21 @@ bool sddlParses(const std::string& sddl) {
 }
 
 }  // namespace
+
+Result<std::vector<FoundFile>> SimWindows::folderEntriesW(const std::string& folder) {
+    record("FindFirstFileW " + folder + "\\*");
+    if (std::uint32_t error = injectedFailure("FindFirstFileW", folder))
+        return Result<std::vector<FoundFile>>::failure(error);
+    std::error_code error;
+    fs::path host = resolve(folder, false);
+    if (!fs::is_directory(host, error)) return Result<std::vector<FoundFile>>::failure(win_error::pathNotFound);
+    std::vector<FoundFile> found;
+    for (const auto& entry : fs::directory_iterator(host, error)) {
+        std::string name = entry.path().filename().string();
+        found.push_back({name, attributesOf(folder + "\\" + name).value_or(0)});
+    }
+    return found;
+}
 
 std::uint32_t SimWindows::createFolderW(const std::string& path, const std::string& sddl) {
     std::lock_guard<std::recursive_mutex> guard(lock_);

@@ -179,6 +179,19 @@ Result<std::string> Win32FileSystem::readFileW(const std::string& path) {
     return bytes;
 }
 
+Result<std::vector<FoundFile>> Win32FileSystem::folderEntriesW(const std::string& folder) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(widePath(folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return Result<std::vector<FoundFile>>::failure(GetLastError());
+    std::vector<FoundFile> entries;
+    do {
+        std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") entries.push_back(FoundFile{utf8FromWide(name), found.dwFileAttributes});
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return entries;
+}
+
 std::uint32_t Win32FileSystem::createFolderW(const std::string& path, const std::string& sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(wideFromUtf8(sddl).c_str(), SDDL_REVISION_1,

@@ -73,6 +73,7 @@ public:
     std::string unicodeSpelling(const std::string& ansi) override;
     bool appendFileW(const std::string& path, const std::string& bytes) override;
     Result<std::string> readFileW(const std::string& path) override;
+    Result<std::vector<FoundFile>> folderEntriesW(const std::string& folder) override;
     std::uint32_t createFolderW(const std::string& path, const std::string& sddl) override;
 };
 

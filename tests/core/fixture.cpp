@@ -37,7 +37,7 @@ Desktop::Desktop(Program program, bool installEngines)
     : machine(root.path),
       platform(machine.platform()),
       dialog(platform, buildConfig(program), window,
-             installEngines ? static_cast<InstallEngines&>(drivers) : static_cast<InstallEngines&>(engines)) {
+             installEngines ? static_cast<InstallEngines&>(drivers) : static_cast<InstallEngines&>(engines), &notes) {
     machine.title = buildConfig(program).programName;
     window.attach(dialog);
     engines.window = &window;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,20 @@ private:
         // Like an engine that stopped at a cancelled port dialog: Install usable again.
         context.window.enableInstall(true);
     }
+};
+
+// Keeps the lines the dialog's operations leave for the run's log.
+struct NoteSpy : RunNotes {
+    void note(const std::string& text) override {
+        std::lock_guard<std::mutex> guard(lock);
+        lines.push_back(text);
+    }
+    std::vector<std::string> taken() {
+        std::lock_guard<std::mutex> guard(lock);
+        return lines;
+    }
+    std::mutex lock;
+    std::vector<std::string> lines;
 };
 
 // A folder of its own for each test's simulated drives.
@@ -74,6 +89,7 @@ struct Desktop {
     sim::SimMainWindow window;
     EngineSpy engines;
     DriverEngines drivers;
+    NoteSpy notes;
     Platform platform;
     MainDialog dialog;
     bool opened = false;

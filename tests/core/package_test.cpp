@@ -284,6 +284,96 @@ TEST_F(PackageTest, AKilledRunsLeftoversGoWithTheNextRunsCancel) {
     EXPECT_TRUE(machine.exists("C:\\Barcode\\Photos\\img.jpg"));
 }
 
+// --- what the archiver of a killed run was still writing --------------------------------------
+
+std::string removedNote(const std::string& path) {
+    return "Removed " + path + ": the archiver of an earlier run was still writing it when that run was stopped.";
+}
+
+// A run killed while it unpacked leaves the file the archiver was writing under its
+// temporary name; the next run removes every such file in the package's places and says so
+// in the log, before its own archiver writes. Names merely like it stay, and so does a
+// file of the pattern outside the package's places.
+TEST_F(PackageTest, AKilledRunsHalfWrittenFilesGoBeforeUnpackingAndTheLogSaysSo) {
+    const std::vector<std::string> halfWritten{
+        "C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162", "C:\\Ticket\\x86\\TKR58A.GPD.7ztmp8_1",
+        "C:\\Barcode\\Common\\Old\\Deeper\\THERMAL.chm.7ztmp4_0", "C:\\drivername.CFG.7ztmp300_5"};
+    for (const std::string& path : halfWritten) machine.writeFile(path, "half");
+    machine.readOnlyFiles.insert("C:\\Ticket\\x86\\TKR58A.GPD.7ztmp8_1");
+    const std::vector<std::string> othersFiles{
+        "C:\\Ticket\\x64\\uniDRV.DLL.7ztmp", "C:\\Ticket\\x64\\notes.7ztmp12.txt",
+        "C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162.bak", "C:\\Ticket\\x64\\uniDRV.DLL.7ztmp0252_162",
+        "C:\\report.doc.7ztmp1_2", "C:\\Windows\\x.dll.7ztmp1_1"};
+    for (const std::string& path : othersFiles) machine.writeFile(path, "mine");
+
+    desktop.openAndPrepare();
+    EXPECT_TRUE(window.messageBoxes.empty()) << lastMessage();
+    EXPECT_EQ(window.driverList, std::vector<std::string>{"Series R01"});
+    for (const std::string& path : halfWritten) EXPECT_FALSE(machine.exists(path)) << path;
+    std::vector<std::string> notes = desktop.notes.taken();
+    std::sort(notes.begin(), notes.end());
+    EXPECT_EQ(notes, (std::vector<std::string>{removedNote("C:\\Barcode\\Common\\Old\\Deeper\\THERMAL.chm.7ztmp4_0"),
+                                               removedNote("C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162"),
+                                               removedNote("C:\\Ticket\\x86\\TKR58A.GPD.7ztmp8_1"),
+                                               removedNote("C:\\drivername.CFG.7ztmp300_5")}));
+    auto log = machine.log();
+    auto removed = std::find(log.begin(), log.end(), "DeleteFileW C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162");
+    auto extraction = std::find_if(log.begin(), log.end(), [](const std::string& e) { return e.rfind("SevenZip ", 0) == 0; });
+    ASSERT_NE(removed, log.end());
+    EXPECT_TRUE(removed < extraction);
+
+    closeWith(true);
+    for (const std::string& path : othersFiles) {
+        std::ifstream kept(machine.hostPath(path), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "mine") << path;
+    }
+    // The folders that held the half-written file were there before the run, and stay.
+    EXPECT_TRUE(machine.exists("C:\\Barcode\\Common\\Old\\Deeper"));
+    EXPECT_FALSE(machine.exists("C:\\Barcode\\Common\\THERMAL.chm"));
+    EXPECT_FALSE(machine.exists("C:\\Ticket\\x86"));
+}
+
+// A folder below the package's places that is a link is not searched: what it leads to is
+// not the package's, whatever its names.
+TEST_F(PackageTest, AKilledRunsFilesAreNotLookedForThroughALink) {
+    machine.writeFile("C:\\Users\\Documents\\report.doc.7ztmp1_2", "mine");
+    machine.writeFile("C:\\Ticket\\x86\\uniDRV.DLL.7ztmp252_162", "half");
+    std::filesystem::create_directory_symlink(machine.hostPath("C:\\Users\\Documents"),
+                                              machine.hostPath("C:\\Ticket\\x86") / "Documents");
+    desktop.openAndPrepare();
+    EXPECT_TRUE(window.messageBoxes.empty()) << lastMessage();
+    EXPECT_TRUE(machine.exists("C:\\Users\\Documents\\report.doc.7ztmp1_2"));
+    EXPECT_FALSE(machine.exists("C:\\Ticket\\x86\\uniDRV.DLL.7ztmp252_162"));
+    EXPECT_EQ(desktop.notes.taken(), std::vector<std::string>{removedNote("C:\\Ticket\\x86\\uniDRV.DLL.7ztmp252_162")});
+}
+
+// One that cannot be deleted stays, is named in the log, and the package is unpacked all
+// the same: the archiver never writes into a name that is taken.
+TEST_F(PackageTest, AKilledRunsFileThatCannotBeDeletedIsNotedAndTheRunGoesOn) {
+    machine.writeFile("C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162", "half");
+    machine.failingCalls["DeleteFileW C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162"] = 32;
+    desktop.openAndPrepare();
+    EXPECT_TRUE(window.messageBoxes.empty()) << lastMessage();
+    EXPECT_EQ(window.driverList, std::vector<std::string>{"Series R01"});
+    EXPECT_TRUE(machine.exists("C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162"));
+    EXPECT_EQ(desktop.notes.taken(),
+              std::vector<std::string>{"Could not remove C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162, which the archiver "
+                                       "of an earlier run was still writing when that run was stopped; it stays, and "
+                                       "does not keep the package from being unpacked."});
+}
+
+// A package that is refused touches nothing, a killed run's files included: the user was
+// told that nothing was written, and nothing was.
+TEST_F(PackageTest, ARefusedPackageLeavesAKilledRunsFilesAlone) {
+    machine.writeFile("C:\\Ticket\\x86\\TKR58A.GPD", "the user's own");
+    machine.writeFile("C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162", "half");
+    desktop.openAndPrepare();
+    ASSERT_EQ(window.messageBoxes.size(), 1u);
+    EXPECT_TRUE(contains(lastMessage(), "C:\\Ticket\\x86\\TKR58A.GPD is in the way")) << lastMessage();
+    EXPECT_TRUE(machine.exists("C:\\Ticket\\x64\\uniDRV.DLL.7ztmp252_162"));
+    EXPECT_TRUE(desktop.notes.taken().empty());
+}
+
 // --- the package's folders are made before anything is written into them -----------------------
 
 TEST_F(PackageTest, TheTopFoldersAreMadeWithTheProtectedAccessListBeforeExtraction) {

@@ -17,6 +17,35 @@ std::string programName(Program program) {
     return program == Program::MultiSetup ? "multisetup" : "solosetup";
 }
 
+std::vector<std::string> rowsOf(NameTable table) {
+    return std::vector<std::string>(table.begin(), table.end());
+}
+
+// The model list written out by hand, row by row: a row changed in the program must be
+// changed here too.
+const std::vector<std::string> receiptDisplayRows{
+    "Series R01", "Series R02", "Series R03", "Series R04", "Series R05", "Series R06", "Series R07",
+    "Series R08", "Series R09", "Series R10", "Series R11", "Series R12", "Series R13", "Series R14",
+    "Series R15", "Series R16", "Series R17", "Series R18", "Series R19", "Series R20", "Series R21",
+    "Series R22", "Series R23", "Series R24", "Series R25", "Series R26", "Series R27", "Series R28",
+    "Series R29", "Series R30", "Series R31", "Series R32", "Series R33"};
+const std::vector<std::string> multiBaseNameRows{
+    "RCPT01", "RCPT02", "RCPT03", "RCPT04", "RCPT05",
+    "TKR58A", "TKR58A", "TKR58B", "TKR58C", "TKR76A", "TKR76B", "TKR80A", "TKR80B", "TKR80B", "TKR80C",
+    "TKR80D", "TKR80E", "TKR82A", "TKR82B", "TKR83A",
+    "TKP80A", "TKP80B", "TKP80C", "TKP80D", "TKP80R", "TKP80E", "TKP80F",
+    "TKK58A", "TKK58B", "TKK80A", "TKK80B", "TKK80C",
+    "TKS80A", "TKS80B", "TKS80C", "TKS80D", "TKS80E", "TKS80F"};
+const std::vector<std::string> soloBaseNameRows{
+    "RCPT01", "RCPT02", "RCPT03", "RCPT04", "RCPT05", "SOLO6", "SOLO7",
+    "TKR58A", "TKR58A", "TKR58B", "TKR58C", "TKR76A", "TKR76B", "TKR80A", "TKR80B", "TKR80B", "TKR80C",
+    "TKR80D", "TKR80E", "TKR82A", "TKR82B", "TKR83A",
+    "TKP80A", "TKP80B", "TKP80C", "TKP80D", "TKP80R", "TKP80E", "TKP80F",
+    "TKK58A", "TKK58B", "TKK80A", "TKK80B", "TKK80C",
+    "TKS80A", "TKS80B", "TKS80C", "KV310A", "KV310B", "KV310C"};
+const std::vector<std::string> labelDisplayRows{"Series L40", "Series L42", "Series L60", "Series L62", "Series L80"};
+const std::vector<std::string> labelBaseNameRows{"TKL40", "TKL42", "TKL60", "TKL62", "TKL80"};
+
 ReceiptModel receipt(Program program, int index, std::string_view text = "") {
     auto model = receiptLookup(program, index, text);
     EXPECT_TRUE(model.has_value()) << "driver index " << index;
@@ -103,31 +132,52 @@ TEST(ReceiptBaseNames, GroupDllRowsPrecedeTheGpdRows) {
     for (Program program : bothPrograms) {
         const auto& expected = program == Program::MultiSetup ? multiDlls : soloDlls;
         NameTable table = receiptBaseNameTable(program);
-        ASSERT_EQ(table.size(), expected.size() + receiptDriverCount);
+        ASSERT_EQ(table.size(), expected.size() + 33);
         EXPECT_EQ(groupDllRowCount(program), static_cast<int>(expected.size()));
         for (std::size_t row = 0; row < expected.size(); ++row) EXPECT_EQ(table[row], expected[row]);
     }
 }
 
+TEST(ReceiptBaseNames, EveryRowAsTheModelListHasIt) {
+    EXPECT_EQ(rowsOf(receiptBaseNameTable(Program::MultiSetup)), multiBaseNameRows);
+    EXPECT_EQ(rowsOf(receiptBaseNameTable(Program::SoloSetup)), soloBaseNameRows);
+}
+
 TEST(ReceiptBaseNames, GpdRowIsOffsetByTheGroupDllRows) {
-    struct Case { Program program; int index; int gpdRow; };
-    const Case cases[] = {{Program::MultiSetup, 0, 6},   {Program::SoloSetup, 0, 8},
-                          {Program::MultiSetup, 32, 38}, {Program::SoloSetup, 32, 40}};
+    struct Case { Program program; int index; int gpdRow; const char* gpd; const char* file; };
+    const Case cases[] = {{Program::MultiSetup, 0, 6, "TKR58A", "TKR58A.GPD"},
+                          {Program::SoloSetup, 0, 8, "TKR58A", "TKR58A.GPD"},
+                          {Program::MultiSetup, 19, 25, "TKP80R", "TKP80R.GPD"},
+                          {Program::SoloSetup, 19, 27, "TKP80R", "TKP80R.GPD"},
+                          {Program::MultiSetup, 32, 38, "TKS80F", "TKS80F.GPD"},
+                          {Program::SoloSetup, 32, 40, "KV310C", "KV310C.GPD"}};
     for (const Case& c : cases) {
         ReceiptModel model = receipt(c.program, c.index);
         EXPECT_EQ(model.gpdRow, c.gpdRow) << programName(c.program) << ' ' << c.index;
-        EXPECT_STREQ(model.gpdBaseName, receiptBaseNameTable(c.program)[c.gpdRow - 1]);
-        EXPECT_EQ(model.gpdFile(), std::string(model.gpdBaseName) + ".GPD");
+        EXPECT_STREQ(model.gpdBaseName, c.gpd) << programName(c.program) << ' ' << c.index;
+        EXPECT_EQ(model.gpdFile(), c.file);
     }
     // The last display row reads the last row of the table: nothing is left over or missing.
-    EXPECT_STREQ(receipt(Program::MultiSetup, 32).gpdBaseName,
-                 receiptBaseNameTable(Program::MultiSetup).back());
-    EXPECT_STREQ(receipt(Program::SoloSetup, 32).gpdBaseName,
-                 receiptBaseNameTable(Program::SoloSetup).back());
+    EXPECT_STREQ(receiptBaseNameTable(Program::MultiSetup).back(), "TKS80F");
+    EXPECT_STREQ(receiptBaseNameTable(Program::SoloSetup).back(), "KV310C");
+}
+
+// Each driver index gets its own display row and the GPD row the offset gives, in both
+// programs.
+TEST(ReceiptLookup, EveryIndexGetsItsDisplayNameAndGpd) {
+    for (int index = 0; index < 33; ++index) {
+        for (Program program : bothPrograms) {
+            ReceiptModel model = receipt(program, index);
+            const auto& rows = program == Program::MultiSetup ? multiBaseNameRows : soloBaseNameRows;
+            const int groupDllRows = program == Program::MultiSetup ? 5 : 7;
+            EXPECT_EQ(model.displayName, receiptDisplayRows[index]) << programName(program) << ' ' << index;
+            EXPECT_EQ(model.gpdBaseName, rows[index + groupDllRows]) << programName(program) << ' ' << index;
+        }
+    }
 }
 
 TEST(ReceiptBaseNames, OnlyTheLastThreeRowsDifferBetweenPrograms) {
-    for (int index = 0; index < receiptDriverCount; ++index) {
+    for (int index = 0; index < 33; ++index) {
         std::string multi = receipt(Program::MultiSetup, index).gpdBaseName;
         std::string solo = receipt(Program::SoloSetup, index).gpdBaseName;
         bool kv310Row = index >= 30;  // display rows 31-33
@@ -144,6 +194,7 @@ TEST(ReceiptBaseNames, OnlyTheLastThreeRowsDifferBetweenPrograms) {
 TEST(ReceiptDisplay, SpecialRowsSitAtTheirPositions) {
     NameTable table = receiptDisplayTable();
     ASSERT_EQ(table.size(), 33u);
+    EXPECT_EQ(rowsOf(table), receiptDisplayRows);
     EXPECT_STREQ(table[19], "Series R20");
     EXPECT_STREQ(table[30], "Series R31");
     EXPECT_STREQ(table[31], "Series R32");
@@ -176,14 +227,16 @@ TEST(DependentBlocks, ExactBytesAndLengths) {
 }
 
 TEST(DependentBlocks, LongBlockOnlyForSeriesR31AndR33) {
+    using namespace std::string_literals;
+    const std::string shortBytes = "\\ttfsub.GPD\0\\unires.DLL\0\\stdnames.GPD\0"s;
+    const std::string longBytes = shortBytes + "\\TKTPLUG.ini\0\\TKTPLUG.dll\0"s;
     for (Program program : bothPrograms)
-        for (int index = 0; index < receiptDriverCount; ++index) {
+        for (int index = 0; index < 33; ++index) {
             // The row decides, not the text the user picked.
             ReceiptModel model = receipt(program, index, "Series R31");
             bool longRow = index == 30 || index == 32;
             EXPECT_EQ(model.dependentBlock.size(), longRow ? 64u : 38u) << index;
-            EXPECT_EQ(model.dependentBlock.data(),
-                      (longRow ? longDependentBlock() : shortDependentBlock()).data());
+            EXPECT_EQ(std::string(model.dependentBlock), longRow ? longBytes : shortBytes) << index;
         }
 }
 
@@ -203,16 +256,24 @@ TEST(LabelLookup, IndexesMapToLabelRows) {
         ASSERT_TRUE(first && last);
         EXPECT_EQ(first->row, 1);
         EXPECT_EQ(last->row, 5);
-        EXPECT_STREQ(first->displayName, labelDisplayTable()[0]);
-        EXPECT_STREQ(last->displayName, labelDisplayTable()[4]);
-        EXPECT_STREQ(first->baseName, labelBaseNameTable()[0]);
-        EXPECT_STREQ(last->baseName, labelBaseNameTable()[4]);
-        EXPECT_EQ(last->dataFile(".BA0"), std::string(labelBaseNameTable()[4]) + ".BA0");
+        EXPECT_STREQ(first->displayName, "Series L40");
+        EXPECT_STREQ(last->displayName, "Series L80");
+        EXPECT_STREQ(first->baseName, "TKL40");
+        EXPECT_STREQ(last->baseName, "TKL80");
+        EXPECT_EQ(last->dataFile(".BA0"), "TKL80.BA0");
+        for (int index = 33; index < 38; ++index) {
+            auto model = labelLookup(index, is64Bit);
+            ASSERT_TRUE(model);
+            EXPECT_EQ(model->displayName, labelDisplayRows[index - 33]) << index;
+            EXPECT_EQ(model->baseName, labelBaseNameRows[index - 33]) << index;
+        }
     }
+    EXPECT_EQ(rowsOf(labelDisplayTable()), labelDisplayRows);
+    EXPECT_EQ(rowsOf(labelBaseNameTable()), labelBaseNameRows);
 }
 
 TEST(LabelLookup, FileListMatchesTheBitnessAndIsNeverMixed) {
-    for (int index = 33; index < driverCount; ++index) {
+    for (int index = 33; index < 38; ++index) {
         auto x86 = labelLookup(index, false);
         auto x64 = labelLookup(index, true);
         ASSERT_TRUE(x86 && x64);
@@ -294,7 +355,7 @@ TEST(DriverFiles, WhatOneInstallationTakesFromThePackage) {
     EXPECT_EQ(std::vector<PackageFile>(label.begin() + 30, label.end()),
               (std::vector<PackageFile>{{F::BarcodeCommon, "THERMAL.chm"}, {F::BarcodeCommon, "TKL80.BA0"},
                                         {F::BarcodeCommon, "TKL80.DAT"}, {F::BarcodeCommon, "TKL80.PP0"}}));
-    EXPECT_TRUE(driverFiles(Program::MultiSetup, driverCount, "", false).empty());
+    EXPECT_TRUE(driverFiles(Program::MultiSetup, 38, "", false).empty());
 }
 
 TEST(PackageFiles, FilesOfTheOtherProgramAreNotListed) {

@@ -159,6 +159,23 @@ Outcome aNamedMutexStaysTakenUntilItsLastHandleCloses(Platform& p, const std::st
                          {"taken by the second handle", takenByTheSecond}, {"free again", freeAgain}}));
 }
 
+Outcome aFolderListsItsEntriesByTheirUnicodeNames(Platform& p, const std::string& folder) {
+    const std::string unicodeName = "\xD0\xA1\xD0\xBF\xD1\x80\xD0\xB0\xD0\xB2\xD0\xBA\xD0\xB0";  // Cyrillic
+    p.files.appendFileW(folder + "\\whole.bin", "x");
+    p.files.createFolderW(folder + "\\" + unicodeName, protectedSddl);
+    Result<std::vector<FoundFile>> entries = p.files.folderEntriesW(folder);
+    std::string listed;
+    bool kindsRight = entries && entries->size() == 2;
+    if (entries)
+        for (const FoundFile& entry : *entries) {
+            listed += entry.name + " ";
+            const bool folderEntry = (entry.attributes & fileAttributeDirectory) != 0;
+            kindsRight = kindsRight && (entry.name == unicodeName ? folderEntry : entry.name == "whole.bin" && !folderEntry);
+        }
+    Result<std::vector<FoundFile>> none = p.files.folderEntriesW(folder + "\\none");
+    return both(expect(kindsRight, listed), expect(!none, "a missing folder was listed"));
+}
+
 Outcome aMissingKeyFailsWithFileNotFound(Platform& p, const std::string&) {
     auto missing = p.registry.openKey(RegistryRoot::LocalMachine, "Software\\No\\Such\\Key", RegistryAccess::Read);
     return expect(!missing && missing.error() == win_error::fileNotFound,
@@ -203,6 +220,9 @@ const std::vector<Check>& checks() {
          aWholeFileIsReadAndAMissingOneIsError2},
         {"files: a folder that is there already is refused with 183", aFolderThatIsThereIsRefusedWith183},
         {"files: an SDDL text that does not parse is refused", anSddlThatDoesNotParseIsRefused},
+        {"files: a folder's entries come with their Unicode names and kinds, without . and ..; a missing folder's "
+         "are an error",
+         aFolderListsItsEntriesByTheirUnicodeNames},
         {"system: a named mutex stays taken until its last handle closes",
          aNamedMutexStaysTakenUntilItsLastHandleCloses},
         {"registry: a missing key fails with file not found", aMissingKeyFailsWithFileNotFound},

@@ -1,13 +1,16 @@
 # package_files_rounds.sh: sourced by run_wine_suite.sh, run on the 32-bit prefix after a
 # good label installation. What the machine had stays as it was: a monitor DLL that does not
 # load leaves the working monitor and its DLL; a file of the user's where the package writes
-# refuses the package; what a killed run left goes with the next run's Cancel; a staged file
+# refuses the package; what a killed run left goes with the next run's Cancel, and what the
+# archiver of a run killed while it unpacked was writing goes with the next run; a staged file
 # swapped after unpacking is refused before it is registered; the package's folders carry
 # their own access list.
 #
 # Uses the suite's and package_safety.sh's helpers: check, check_holds, ui, value,
 # start_program, end_program, wait_exit, screenshot, unpacked_items, install_on_parallel,
-# wine_reg, drive_snapshot, check_drive_unchanged, run_refused, sample_tree, stage_package.
+# wine_reg, drive_snapshot, check_drive_unchanged, run_refused, sample_tree, stage_package,
+# stage_slow_package, and unattended_rounds.sh's quiet_launch, check_quiet_run, quiet_log,
+# log_has.
 
 monitor_key='HKLM\System\CurrentControlSet\Control\Print\Monitors\Advanced Language Monitor'
 package_folder_acl='D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;WD)'
@@ -74,6 +77,60 @@ run_killed_run_leftovers() {
     check_drive_unchanged "$name" "$before"
 }
 
+# The archiver's temporary files anywhere on C:\ but the suite's folder.
+temporary_files() {
+    (cd "$drive_c" && find . -path ./suite -prune -o -name '*.7ztmp*' -print | LC_ALL=C sort)
+}
+
+# A quiet run killed (kill -9, as a deployment tool's time-out does) while it unpacks leaves
+# the file the archiver was writing under its temporary name. The next two quiet runs both
+# install; the first removes that file and says so in its log; nothing of the killed run is
+# left on C:\ afterwards.
+# With "x86 refused" (the 64-bit test variant, which Wine's AddPrinterA refuses the x86
+# driver it installs for the "32 bit" system it is told of, error 87) the two runs use the
+# package to the end, the driver added, and end 1603 at AddPrinter.
+run_killed_while_unpacking() {
+    local name="a quiet run killed while it unpacks" killed_pid tries left out run printer
+    local refused=${1:-}
+    stage_slow_package
+    cp "$tools_dir/launch.exe" "$drive_c/suite/"
+    mkdir -p "$drive_c/suite/logs"
+    (cd "$drive_c/suite/slow" && exec "$loader" multisetup.exe /quiet "/printer:Series R04" /port:parallel \
+        /portname:LPT2: >/dev/null 2>&1) &
+    killed_pid=$!
+    tries=900
+    while [ "$tries" -gt 0 ] && ! find "$drive_c/Ticket/x86" -name 'slow-to-unpack.txt.7ztmp*' 2>/dev/null | grep -q .; do
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    kill -9 "$killed_pid" 2>/dev/null
+    wait "$killed_pid" 2>/dev/null
+    left=$(temporary_files)
+    check "$name: it left the archiver's temporary file" "./Ticket/x86/slow-to-unpack.txt.7ztmp<process>_<sequence>" \
+        "$(sed -E 's/[0-9]+_[0-9]+$/<process>_<sequence>/' <<<"$left")"
+    run=0
+    for printer in "Series R05" "Series R06"; do
+        run=$((run + 1))
+        out=$(quiet_launch slow multisetup /quiet "/printer:$printer" /port:parallel /portname:LPT2: \
+            "/log:C:\\suite\\logs\\after-kill-$run.log")
+        if [ "$refused" == "x86 refused" ]; then
+            check_quiet_run "$name, run $run after it" "after-kill-$run" 1603 "$out"
+            log_has "$name, run $run after it: the package's driver is added" "after-kill-$run" \
+                "Status: Driver $printer is added"
+            log_has "$name, run $run after it: only Wine's AddPrinter refuses it" "after-kill-$run" \
+                "Failed: AddPrinter($printer, LPT2:), error 87"
+        else
+            check_quiet_run "$name, run $run after it" "after-kill-$run" 0 "$out"
+            check "$name, run $run after it: the printer is on LPT2:" "LPT2:" "$(wine_reg "$printers_key\\$printer" Port)"
+        fi
+    done
+    log_has "$name: the first run after it says what it removed" after-kill-1 \
+        "Removed C:\\Ticket\\x86\\${left##*/}: the archiver of an earlier run was still writing it when that run was stopped."
+    check "$name: the second run had nothing to remove" "" "$(quiet_log after-kill-2 | grep '^Removed ')"
+    check "$name: no temporary file of any run left on C:\\" "" "$(temporary_files)"
+    check "$name: nothing unpacked left" "" "$(unpacked_items)"
+}
+
 # A receipt driver file swapped under C:\Ticket after the preparation and before Install:
 # refused by name before the driver is registered, the driver folder as it was. The
 # package's folders' access lists are read back while they exist.
@@ -129,5 +186,6 @@ run_package_files_rounds() {
     run_broken_monitor_after_good_label
     run_users_file_in_the_way
     run_killed_run_leftovers
+    run_killed_while_unpacking
     run_swapped_staged_file
 }

@@ -252,6 +252,42 @@ run_unspellable_folder() {
     check_drive_unchanged "$name" "$before"
 }
 
+# The archiver never writes into a temporary name that is taken. Its temporary names carry
+# the process id, and a killed run's file stays where a later process with that id would
+# write: a file of the exact pattern is planted for every process id below 65536 at the name
+# the first file of a run gets. The DLL, loaded by the driver program, unpacks all the same
+# and leaves every planted file as it was.
+run_planted_temporary_names() {
+    local name="the archiver with a temporary name taken for every process id" tree folder out process planted
+    local driver
+    driver="$(dirname "$tools_dir")/archiver/sevenzip_dll_driver.exe"
+    if [ ! -f "$driver" ]; then
+        check "$name: $driver is built" "built" "missing"
+        return
+    fi
+    folder="$drive_c/suite/planted"
+    tree="$work/planted-tree"
+    rm -rf "$folder" "$tree"
+    mkdir -p "$folder/out/Ticket/x86" "$tree/Ticket/x86"
+    printf 'the GPD file' >"$tree/Ticket/x86/TKP80R.GPD"
+    (cd "$tree" && 7zz a -t7z "$folder/one.7z" . >/dev/null)
+    cp "$driver" "$archiver_dll" "$folder/"
+    for ((process = 0; process < 65536; process += 4)); do
+        : >"$folder/out/Ticket/x86/TKP80R.GPD.7ztmp${process}_0"
+    done
+    printf 'x -y "C:\\suite\\planted\\one.7z" -o"C:\\suite\\planted\\out" -hide' >"$folder/command.txt"
+    out=$(cd "$folder" && timeout 120 "$loader" sevenzip_dll_driver.exe 7-zip32.dll @command.txt 2>/dev/null | tr -d '\r')
+    process=$(sed -n 's/^process=//p' <<<"$out")
+    check "$name: its process id was one of those planted" "yes" \
+        "$([ -n "$process" ] && [ "$process" -lt 65536 ] && [ $((process % 4)) -eq 0 ] && echo yes || echo "no: [$process]")"
+    check "$name: it unpacks" "result=0" "$(grep -o '^result=[0-9]*' <<<"$out")"
+    check "$name: the file is whole" "the GPD file" "$(cat "$folder/out/Ticket/x86/TKP80R.GPD" 2>/dev/null)"
+    planted=$(find "$folder/out/Ticket/x86" -name 'TKP80R.GPD.7ztmp*_0' -size 0 | wc -l)
+    check "$name: every planted file is there and empty" "16384" "$planted"
+    check "$name: nothing else written" "16385" "$(find "$folder/out" -type f | wc -l)"
+    rm -rf "$folder" "$tree"
+}
+
 run_package_safety() {
     say "== the driver package handled safely"
     run_outside_entries
@@ -263,4 +299,5 @@ run_package_safety() {
     run_two_installers
     run_second_start_while_unpacking
     run_unspellable_folder
+    run_planted_temporary_names
 }

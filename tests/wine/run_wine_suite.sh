@@ -308,12 +308,18 @@ run_port_choice() {
 
 # A package that takes a few seconds to unpack: the sample package with a large, well
 # compressible file added, so that the close box reaches the program while it unpacks.
+# Packed once per suite, staged into each prefix that needs it.
 stage_slow_package() {
     local tree="$work/slow-tree"
-    mkdir -p "$tree" "$drive_c/suite/slow"
-    7zz x -y -o"$tree" "$package" >/dev/null
-    seq 1 30000000 >"$tree/Ticket/x86/slow-to-unpack.txt"
-    (cd "$tree" && 7zz a -t7z -mx1 "$drive_c/suite/slow/DriverData.Drv" . >/dev/null)
+    if [ ! -f "$work/slow.Drv" ]; then
+        mkdir -p "$tree"
+        7zz x -y -o"$tree" "$package" >/dev/null
+        seq 1 30000000 >"$tree/Ticket/x86/slow-to-unpack.txt"
+        (cd "$tree" && 7zz a -t7z -mx1 "$work/slow.Drv" . >/dev/null)
+        rm -rf "$tree"
+    fi
+    mkdir -p "$drive_c/suite/slow"
+    cp "$work/slow.Drv" "$drive_c/suite/slow/DriverData.Drv"
     cp "$programs_dir/multisetup.exe" "$archiver_dll" "$drive_c/suite/slow/"
 }
 
@@ -487,6 +493,12 @@ if [ "$have_package" -eq 1 ]; then
     run_close_while_unpacking
     run_package_safety
     run_disabled_spooler
+    # Where only the 64-bit variant runs, the killed unpacking is tried here; else on the
+    # 32-bit prefix, where the runs after it install.
+    if [ "$loader" != "$wine32_loader" ]; then
+        add_printer_settings_key
+        run_killed_while_unpacking "x86 refused"
+    fi
 fi
 # Wine's AddPrinterA takes only drivers of the calling process's environment: the 32-bit
 # program on this 64-bit prefix is refused; the 64-bit variant would install, unlike Windows.

@@ -22,14 +22,18 @@ run_serial_rounds() {
     local emulator=${PRINTER_EMULATOR:-$root/build/native/tools/printer_emulator/printer_emulator}
     local arch="" line output
     [ "$loader" == "$wine32_loader" ] && arch=win32
+    # What the rounds need is installed and built by the suite's own scripts: its absence is
+    # a broken set-up, not a machine that cannot run them.
     if ! command -v socat >/dev/null || ! command -v unshare >/dev/null; then
-        say "SKIP - serial rounds: socat and unshare are needed"
+        check "serial rounds: socat and unshare are installed" "installed" "missing"
         return
     fi
     if [ ! -x "$emulator" ] || [ ! -f "$tools_dir/serial_check.exe" ]; then
-        say "SKIP - serial rounds: $emulator (native build) and $tools_dir/serial_check.exe are needed"
+        check "serial rounds: $emulator (native build) and $tools_dir/serial_check.exe are built" "built" "missing"
         return
     fi
+    mkdir -p "$work/serial"
+    cp "$package" "$work/serial/DriverData.Drv"
     output=$(unshare -m "$serial_rounds_script" --inside "$work/serial" "$artifacts" "$loader" "$wineserver_bin" \
         "$tools_dir" "$programs_dir" "$emulator" $arch 2>&1)
     while IFS= read -r line; do
@@ -39,7 +43,8 @@ run_serial_rounds() {
             "SKIP - "* | "note - "* | "figure - "*) say "$line" ;;
         esac
     done <<<"$output"
-    grep -q '^ok - \|^FAIL - ' <<<"$output" || {
+    # Only a machine whose serial devices cannot be hidden may run none of them.
+    grep -q '^ok - \|^FAIL - \|^SKIP - serial rounds: .* cannot be hidden' <<<"$output" || {
         failed=$((failed + 1))
         say "FAIL - serial: the rounds did not run"
         tail -n 5 <<<"$output" | sed 's/^/       /'
@@ -149,9 +154,8 @@ grep -q '^prompt-answer = 0x1205.$' "$work/prompt.out" && echo "ok - Yes at once
 main_caption="Configure & Install"
 mkdir -p "$drive_c/suite/install"
 cp "$programs_dir/multisetup.exe" "$drive_c/suite/install/"
-for file in 7-zip32.dll DriverData.Drv; do
-    [ -f "$programs_dir/$file" ] && cp "$programs_dir/$file" "$drive_c/suite/install/"
-done
+# The package is dist/'s, whichever variant of the programs runs; the suite put it in $work.
+cp "$programs_dir/7-zip32.dll" "$work/DriverData.Drv" "$drive_c/suite/install/"
 ui() { run 90 uidriver.exe --dialog "$main_caption" "$@"; }
 value_of() { sed -n "s/^$1 = //p" <<<"$2" | head -n 1; }
 registry_value() {  # registry_value <key> <name>
@@ -199,7 +203,15 @@ serial_install_round() {  # serial_install_round <tag> <expected status> <expect
     install "$1" "${4:-}"
     answer=$(run 90 uidriver.exe --dialog "$prompt_caption" wait-dialog 60000 click 1030)
     if ! grep -q '^clicked 1030' <<<"$answer"; then
-        echo "SKIP - install rounds: Install does not reach the serial search in this build (status: $(ui text 1011 | sed -n 's/^text 1011 = //p'))"
+        local status_line
+        status_line=$(ui text 1011 | sed -n 's/^text 1011 = //p')
+        # The 64-bit variant, for a machine that cannot run 32-bit programs, installs the x86
+        # driver of the "32 bit" system it is told of, which Wine's AddPrinterA refuses it.
+        if [ "$arch" != win32 ]; then
+            echo "SKIP - $1: this machine cannot run 32-bit programs, and Wine refuses the 64-bit variant's printer (status: $status_line)"
+        else
+            echo "FAIL - $1: Install does not reach the serial prompt (status: $status_line)"
+        fi
         ui close >/dev/null
         return 1
     fi

@@ -40,5 +40,9 @@ if [ "$(printer_port "Beside on COM3")" == "COM3:" ]; then
     parked_round "serial search ended by the end of the session" end-session
     stop_emulators
 else
-    echo "SKIP - parked printers: the install rounds on the pty ports did not run"
+    if [ "$arch" != win32 ]; then
+        echo "SKIP - parked printers: this machine cannot run 32-bit programs, so no printer was installed on COM3:"
+    else
+        echo "FAIL - parked printers: not run, the install rounds on the pty ports did not put a printer on COM3:"
+    fi
 fi

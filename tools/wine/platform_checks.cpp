@@ -178,6 +178,10 @@ void unicodeFiles(FileSystem& fs, System& sys) {
     auto attributes = fs.attributesW(file);
     check("unicode: a read-only file past MAX_PATH has attributes", attributes && (*attributes & fileAttributeReadOnly),
           std::to_string(file.size()) + " characters");
+    Result<std::vector<FoundFile>> deepEntries = fs.folderEntriesW(deep);
+    check("unicode: a folder past MAX_PATH lists its read-only file",
+          deepEntries && deepEntries->size() == 1 && deepEntries->front().name == "driver.gpd" &&
+              (deepEntries->front().attributes & fileAttributeReadOnly));
     check("unicode: a read-only file is not deleted", !fs.deleteFileW(file));
     check("unicode: read-only is cleared", attributes && fs.setAttributesW(file, *attributes & ~fileAttributeReadOnly));
     check("unicode: then the file is deleted", fs.deleteFileW(file));
