@@ -238,8 +238,9 @@ TEST(InstallationTail, InstallingTwiceReplacesThePrinter) {
     run.window.clickInstall();
     EXPECT_TRUE(run.saw("The printer Series R01 exists,Re-adding the printer..."));
     EXPECT_EQ(run.machine.logMatching("SetPrinter 3").size(), 1u);
-    // The check printer of the new settings, then the old printer.
-    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 2u);
+    // Only the old printer goes; no second printer is created on the way.
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    EXPECT_EQ(run.machine.logMatching("AddPrinter ").size(), 2u);
     EXPECT_EQ(run.machine.printers.size(), 1u);
     EXPECT_EQ(run.window.messageBoxes.size(), 0u) << "a reinstall asks nothing";
     EXPECT_TRUE(run.finished());
@@ -287,11 +288,11 @@ TEST(InstallationTail, AFailedDefaultPrinterWriteIsSaidAndTheInstallationGoesOn)
                                  "Other", regSz, "x");
     run.machine.failingCalls["RegSetValueEx Device"] = 5;
     run.install(0);
-    const std::string said = "The printer Series R01 could not be made the default printer (error 5)";
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
-    EXPECT_EQ(run.window.messageBoxes[0].text, said);
+    EXPECT_EQ(run.window.messageBoxes[0].text, "Error\xA3\xBA" "Failed to set regist\r\n(error 5)");
     EXPECT_EQ(run.window.messageBoxes[0].caption, "multisetup");
-    EXPECT_TRUE(run.saw(said));
+    EXPECT_EQ(run.window.messageBoxes[0].style, message_box::ok);
+    EXPECT_TRUE(run.saw("The printer Series R01 could not be made the default printer (error 5)"));
     EXPECT_FALSE(run.saw("Set the printer Series R01 to default printer"));
     EXPECT_NE(run.printer("Series R01"), nullptr);
     EXPECT_TRUE(run.finished());
@@ -314,8 +315,8 @@ TEST(InstallationTail, AMissingDefaultPrinterKeyIsCreated) {
     refused.machine.failingCalls["RegCreateKeyEx"] = 5;
     refused.install(0);
     ASSERT_EQ(refused.window.messageBoxes.size(), 1u);
-    EXPECT_EQ(refused.window.messageBoxes[0].text,
-              "The printer Series R01 could not be made the default printer (error 5)");
+    EXPECT_EQ(refused.window.messageBoxes[0].text, "Error\xA3\xBA" "Failed to set regist\r\n(error 5)");
+    EXPECT_FALSE(refused.saw("Set the printer Series R01 to default printer"));
     EXPECT_TRUE(refused.finished());
 }
 
@@ -467,7 +468,7 @@ TEST(LabelEngine, ABrokenMonitorDllLeavesThePreviousMonitorAndDllAsTheyWere) {
     // The old DLL was kept aside until the new monitor had been tried.
     auto log = broken.run.machine.log();
     auto kept = std::find(log.begin(), log.end(),
-                          std::string("CopyFile ") + monitorDll + " " + monitorDll + ".previous");
+                          std::string("MoveFile ") + monitorDll + " " + monitorDll + ".previous");
     auto tried = std::find_if(log.begin(), log.end(), [](const std::string& e) { return e.rfind("AddMonitor", 0) == 0; });
     EXPECT_TRUE(kept < tried);
 }
@@ -487,7 +488,7 @@ TEST(LabelEngine, ARestoreThatFailsTooIsNamed) {
     }
     {
         BrokenMonitor broken;
-        broken.run.machine.failingCalls[std::string("CopyFile ") + monitorDll + ".previous"] = 112;
+        broken.run.machine.failingCalls[std::string("MoveFile ") + monitorDll + ".previous"] = 112;
         broken.install();
         EXPECT_NE(broken.said().find("The monitor DLL C:\\Windows\\system32\\almonNT.dll that was there before could "
                                      "not be put back."),
@@ -543,7 +544,7 @@ TEST(StagedCopies, AReplacedFileThatCannotBePutBackIsNamed) {
     Installation run;
     const std::string plugin = std::string(x86Folder) + "\\TKTPLUG.dll";
     run.machine.writeFile(plugin, "plug-in of an earlier driver");
-    run.machine.failingCalls["CopyFile " + plugin + ".previous"] = 112;
+    run.machine.failingCalls["MoveFile " + plugin + ".previous"] = 112;
     run.prepare();
     run.prepared = true;
     run.machine.writeFile("C:\\Ticket\\x86\\TKR58A.GPD", "swapped");
@@ -638,28 +639,28 @@ TEST(ExistingPrinter, IsKeptAsItWasWhenTheNewOneCannotBeCreated) {
     const std::string kept =
         "The printer Series R01 that was there before was kept as it was (port COM2:, driver Old Driver).";
     EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
-    EXPECT_TRUE(run.machine.logMatching("DeletePrinter").empty()) << "refused before the old printer went";
-    ASSERT_EQ(run.window.messageBoxes.size(), 2u);  // the question, then the failure
-    EXPECT_EQ(run.window.messageBoxes[1].text, "Error AddPrinter 87\r\n\r\n" + kept);
-    EXPECT_EQ(run.window.messageBoxes[1].caption, "Error prompt");
+    // It went, and its saved settings brought it back.
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u) << "a printer of the package's name is replaced without a question";
+    EXPECT_EQ(run.window.messageBoxes[0].text, "Error AddPrinter 87\r\n\r\n" + kept);
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "Error prompt");
     EXPECT_EQ(run.window.status, kept);
     EXPECT_TRUE(run.window.installEnabled);
     EXPECT_EQ(run.window.progressHistory.back(), 0);
     EXPECT_FALSE(run.saw("The installation is completed."));
 }
 
-// The spooler took the check printer but refuses the new one after the old one went: the old
-// one is created again with every setting it had.
+// The spooler refuses the new printer after the old one went: the old one is created again
+// with every setting it had.
 TEST(ExistingPrinter, IsCreatedAgainWhenTheNewOneFailsAfterItWent) {
     Replacement run("Series R01", "Old Driver");
     run.machine.failingCalls["AddPrinter Series R01"] = 1801;
-    run.machine.callsBeforeFailing["AddPrinter Series R01"] = 1;
-    run.window.answers = {message_box::idYes};
     run.install(0);
     EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
-    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 2u);
-    ASSERT_EQ(run.window.messageBoxes.size(), 2u);
-    EXPECT_EQ(run.window.messageBoxes[1].text,
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    EXPECT_EQ(run.machine.logMatching("AddPrinter Series R01 COM2: Old Driver").size(), 1u);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
               "Error AddPrinter 1801\r\n\r\nThe printer Series R01 that was there before was kept as it was "
               "(port COM2:, driver Old Driver).");
 }
@@ -668,7 +669,6 @@ TEST(ExistingPrinter, IsCreatedAgainWhenTheNewOneFailsAfterItWent) {
 TEST(ExistingPrinter, ThatCannotBeCreatedAgainIsNamedWithItsSettings) {
     Replacement run("Series R01", "Series R01");
     run.machine.failingCalls["AddPrinter Series R01"] = 1796;
-    run.machine.callsBeforeFailing["AddPrinter Series R01"] = 1;
     run.install(0);
     const std::string lost = "The printer Series R01 that was there before (port COM2:, driver Series R01) was "
                              "removed and could not be created again (error 1796).";
@@ -684,7 +684,6 @@ TEST(ExistingPrinter, ThatCannotBeCreatedAgainIsNamedWithItsSettings) {
 TEST(ExistingPrinter, ThatCannotBeDeletedStaysAndIsSaidKept) {
     Replacement run("Series R01", "Series R01");
     run.machine.failingCalls["DeletePrinter"] = 5;
-    run.machine.callsBeforeFailing["DeletePrinter"] = 1;  // the check printer's
     run.install(0);
     EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
@@ -693,31 +692,16 @@ TEST(ExistingPrinter, ThatCannotBeDeletedStaysAndIsSaidKept) {
               "(port COM2:, driver Series R01).");
 }
 
-TEST(ExistingPrinter, StaysWhenTheCheckPrinterCannotBeDeletedWhichIsNamed) {
+// A printer of another name is never touched by a replacement, whatever its name says.
+TEST(ExistingPrinter, APrinterOfAnotherNameIsLeftAlone) {
     Replacement run("Series R01", "Series R01");
-    run.machine.failingCalls["DeletePrinter"] = 5;
+    const PrinterRecord other{"Printer check of the driver setup", "LPT1:", "Series R01", "WinPrint", "RAW"};
+    run.machine.printers.push_back(other);
     run.install(0);
     ASSERT_EQ(run.machine.printers.size(), 2u);
-    EXPECT_EQ(run.machine.printers[0], run.before);
-    EXPECT_EQ(run.machine.printers[1].printerName, "Printer check of the driver setup");
-    const std::string said =
-        "The printer Printer check of the driver setup, created to check that the spooler takes the new printer, "
-        "could not be removed (error 5).\r\nRemove it in the printer settings. The printer that was there before "
-        "was kept, and no printer was created.";
-    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
-    EXPECT_EQ(run.window.messageBoxes[0].text, said);
-    EXPECT_EQ(run.window.status, said);
-    EXPECT_TRUE(run.window.installEnabled);
-}
-
-// A run ended from outside between the check printer's creation and its removal leaves it:
-// the next replacement removes it and goes on.
-TEST(ExistingPrinter, ACheckPrinterAKilledRunLeftIsRemovedFirst) {
-    Replacement run("Series R01", "Series R01");
-    run.machine.printers.push_back({"Printer check of the driver setup", "LPT1:", "Series R01", "WinPrint", "RAW"});
-    run.install(0);
-    ASSERT_EQ(run.machine.printers.size(), 1u);
-    EXPECT_EQ(run.machine.printers[0], (PrinterRecord{"Series R01", "LPT1:", "Series R01", "WinPrint", "RAW"}));
+    EXPECT_EQ(run.machine.printers[0], other);
+    EXPECT_EQ(run.machine.printers[1], (PrinterRecord{"Series R01", "LPT1:", "Series R01", "WinPrint", "RAW"}));
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
     EXPECT_TRUE(run.finished());
 }
 
@@ -776,18 +760,45 @@ TEST(ExistingPrinter, OfAnotherDriverIsReplacedOnlyAfterTheUserSaysYes) {
     EXPECT_TRUE(run.finished());
 }
 
-// The label engine asks too, before the monitor or any file is touched.
-TEST(ExistingPrinter, OfAnotherDriverStopsTheLabelEngineOnNo) {
-    const std::string name = labelDisplayTable()[0];
-    Replacement run(name, "Old Driver");
-    run.window.answers = {message_box::idNo};
-    run.install(firstLabel);
+// The label engine's name is always the package's, in both programs: a printer of that name
+// is replaced without a question.
+TEST(ExistingPrinter, OfAnotherDriverIsReplacedByTheLabelEngineWithoutAQuestion) {
+    for (Program program : {Program::MultiSetup, Program::SoloSetup}) {
+        const std::string name = labelDisplayTable()[0];
+        Replacement run(name, "Old Driver", program);
+        run.install(firstLabel);
+        EXPECT_TRUE(run.window.messageBoxes.empty());
+        ASSERT_NE(run.printer(name), nullptr);
+        EXPECT_EQ(run.printer(name)->driverName, name);
+        EXPECT_TRUE(run.saw("The printer " + name + " exists,Re-adding the printer..."));
+        EXPECT_TRUE(run.finished());
+    }
+}
+
+// solosetup asks about a typed name only after the port check: a cancelled port dialog
+// asks nothing.
+TEST(ExistingPrinter, TheQuestionComesAfterThePortCheck) {
+    Replacement run("Front Desk", "Old Driver", Program::SoloSetup);
+    run.machine.ports.push_back({"LPT2:", "Local Port", "Local Port", 0});
+    run.prepare();
+    run.prepared = true;
+    run.window.chooseDriver(0);
+    run.window.onDialogThread([&] { run.window.printerNameText = "Front Desk"; });
+    run.window.choosePortRow(portKindParallel);
+    run.window.portDialogScripts = {{sim::PortDialogStep::press(PortDialogCommand::Cancel)}};
+    run.window.clickInstall();
+    EXPECT_EQ(run.window.portDialogs.size(), 1u);
+    EXPECT_TRUE(run.window.messageBoxes.empty()) << "no question before the port is chosen";
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+
+    run.window.portDialogScripts = {{sim::PortDialogStep::select(1), sim::PortDialogStep::press(PortDialogCommand::Ok)}};
+    run.window.answers = {message_box::idYes};
+    run.window.clickInstall();
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
     EXPECT_EQ(run.window.messageBoxes[0].caption, "Prompt");
-    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
-    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
-    EXPECT_TRUE(run.machine.logMatching("AddMonitor").empty());
-    EXPECT_TRUE(run.window.installEnabled);
+    EXPECT_EQ(run.window.portDialogs.size(), 2u);
+    ASSERT_NE(run.printer("Front Desk"), nullptr);
+    EXPECT_EQ(run.printer("Front Desk")->portName, "LPT2:");
 }
 
 // The calls of the log from the first one that begins with `from`, in order.
