@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <tuple>
 
+#include "install/driver_staging.h"
 #include "install/model_tables.h"
 #include "tests/core/fixture.h"
 
@@ -964,6 +966,128 @@ TEST(DriverRegistration, PathsAreCheckedAgainstTheirBuffersToTheByte) {
             EXPECT_EQ(run.machine.logMatching("CopyFile").empty(), !fits) << c.buffer << " " << pathLength;
         }
     }
+}
+
+}  // namespace
+
+}  // namespace setup::test
+
+namespace setup::test {
+
+namespace {
+
+// --- a driver file the package does not have ------------------------------------------------
+
+TEST(MissingPackageFile, GivesTheFailedRegistrationsBoxWithError2AndCopiesNothing) {
+    struct Case {
+        int driverIndex;
+        std::string source, caption;
+    };
+    for (const Case& c : {Case{0, "C:\\Ticket\\x86\\TKR58A.GPD", "Error"},
+                          Case{firstLabel, "C:\\Barcode\\x86\\QLBDRV50.DLL", "multisetup"},
+                          Case{firstLabel, "C:\\Barcode\\x86\\almonNT.dll", "multisetup"}}) {
+        Installation run;
+        run.prepare();
+        run.prepared = true;
+        std::string key = c.source;
+        for (char& ch : key) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        run.window.onDialogThread([&] { run.desktop.dialog.values.packageFiles.erase(key); });
+        run.window.answers = {message_box::idRetry};
+        run.install(c.driverIndex);
+        ASSERT_EQ(run.window.messageBoxes.size(), 1u) << c.source;
+        EXPECT_EQ(run.window.messageBoxes[0].text,
+                  "Failed to add the driver 2\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "exit and abort installation");
+        EXPECT_EQ(run.window.messageBoxes[0].caption, c.caption);
+        EXPECT_EQ(run.window.messageBoxes[0].style, message_box::retryCancel);
+        EXPECT_TRUE(run.saw("The driver package has no file " + c.source));
+        EXPECT_TRUE(run.machine.logMatching("CopyFile").empty()) << c.source;
+        EXPECT_TRUE(run.machine.logMatching("AddMonitor").empty()) << c.source;
+        EXPECT_TRUE(run.machine.drivers.empty());
+        EXPECT_EQ(run.window.installText, "Reinstall");
+        EXPECT_TRUE(run.window.installEnabled);
+    }
+}
+
+// --- what a run ended from outside moved aside -------------------------------------------------
+
+struct Notes : RunNotes {
+    std::vector<std::string> lines;
+    void note(const std::string& text) override { lines.push_back(text); }
+};
+
+// A killed run had moved the earlier plug-in and monitor DLL aside and copied the package's
+// over them; a file of another program ending in ".previous" is not ours.
+struct KilledRun : Installation {
+    KilledRun() {
+        machine.writeFile(plugin, "plug-in the killed run copied");
+        machine.writeFile(plugin + ".previous", "earlier plug-in");
+        machine.writeFile(monitorDll, "monitor the killed run copied");
+        machine.writeFile(std::string(monitorDll) + ".previous", "earlier monitor");
+        machine.writeFile(std::string(x86Folder) + "\\UNIRES.DLL", "same");
+        machine.writeFile(std::string(x86Folder) + "\\UNIRES.DLL.previous", "same");
+        machine.writeFile(std::string(x86Folder) + "\\other.dll.previous", "another program's");
+    }
+    bool putBack() {
+        bool ok = false;
+        window.onDialogThread([&] {
+            DialogContext& c = desktop.dialog.context();
+            DialogContext withNotes{c.platform, c.config, c.window, c.values, c.calls, notes};
+            ok = putBackKeptFiles(withNotes, x86Folder);
+        });
+        return ok;
+    }
+    const std::string plugin = std::string(x86Folder) + "\\TKTPLUG.dll";
+    Notes notes;
+};
+
+TEST(KeptFiles, AreEachPutBackOrRemovedAndTheLogSaysSo) {
+    KilledRun run;
+    run.prepare();
+    ASSERT_TRUE(run.putBack());
+    EXPECT_EQ(contentOf(run.machine, run.plugin), "earlier plug-in");
+    EXPECT_EQ(contentOf(run.machine, monitorDll), "earlier monitor");
+    EXPECT_EQ(contentOf(run.machine, std::string(x86Folder) + "\\UNIRES.DLL"), "same");
+    EXPECT_FALSE(run.machine.exists(run.plugin + ".previous"));
+    EXPECT_FALSE(run.machine.exists(std::string(monitorDll) + ".previous"));
+    EXPECT_FALSE(run.machine.exists(std::string(x86Folder) + "\\UNIRES.DLL.previous"));
+    EXPECT_EQ(contentOf(run.machine, std::string(x86Folder) + "\\other.dll.previous"), "another program's");
+    std::vector<std::string> lines = run.notes.lines;
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         std::string(monitorDll) + ".previous, kept aside by an installation that was ended before it "
+                         "finished, was put back as " + monitorDll + ".",
+                         std::string(x86Folder) + "\\TKTPLUG.dll.previous, kept aside by an installation that was ended "
+                         "before it finished, was put back as " + run.plugin + ".",
+                         std::string(x86Folder) + "\\UNIRES.DLL.previous, kept aside by an installation that was ended "
+                         "before it finished, was removed: " + x86Folder + "\\UNIRES.DLL holds the same bytes."}));
+}
+
+// The next installation starts by putting them back, so that what it moves aside is what the
+// machine had; it ends with none left.
+TEST(KeptFiles, TheNextInstallationPutsThemBackBeforeItCopies) {
+    for (int driverIndex : {0, firstLabel}) {
+        KilledRun run;
+        run.install(driverIndex);
+        ASSERT_TRUE(run.finished()) << driverIndex;
+        EXPECT_FALSE(run.machine.exists(run.plugin + ".previous"));
+        EXPECT_FALSE(run.machine.exists(std::string(monitorDll) + ".previous"));
+        std::vector<std::string> log = run.machine.log();
+        EXPECT_LT(firstOf(log, "MoveFile " + run.plugin + ".previous " + run.plugin), firstOf(log, "CopyFile"));
+        if (driverIndex == 0) EXPECT_EQ(contentOf(run.machine, monitorDll), "earlier monitor");
+    }
+}
+
+TEST(KeptFiles, OneThatCannotBePutBackStopsBeforeAnythingIsCopied) {
+    KilledRun run;
+    run.machine.failingCalls["MoveFile " + run.plugin] = 5;
+    run.install(0);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              run.plugin + ".previous, kept aside by an installation that was ended before it finished, could not be "
+              "put back as " + run.plugin + ".\r\nNothing was installed. Put it back by hand and start the program again.");
+    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
+    EXPECT_EQ(contentOf(run.machine, run.plugin + ".previous"), "earlier plug-in");
+    EXPECT_TRUE(run.window.installEnabled);
 }
 
 }  // namespace
