@@ -97,6 +97,16 @@ constexpr const char* copiedFileDiffers =
     "The installation was stopped: %s does not hold the driver package's file (it could not be copied, or its "
     "size or contents differ from the package's, so the unpacked file was changed after unpacking).\r\nWhat was "
     "copied has been removed and nothing more was registered. Start the program again.";
+// The package lacks a file the model tables name for the driver. %s: the file.
+constexpr const char* packageLacksFile = "The driver package has no file %s";
+// What a run ended from outside had moved aside: the kept file, the file it was beside.
+constexpr const char* keptFilePutBack =
+    "%s, kept aside by an installation that was ended before it finished, was put back as %s.";
+constexpr const char* keptFileRemoved =
+    "%s, kept aside by an installation that was ended before it finished, was removed: %s holds the same bytes.";
+constexpr const char* keptFileNotPutBack =
+    "%s, kept aside by an installation that was ended before it finished, could not be put back as %s.\r\n"
+    "Nothing was installed. Put it back by hand and start the program again.";
 // Appended when some file the copies replaced could not be put back. %s: those files.
 constexpr const char* copiesNotRestored = "\r\nThese files could not be put back as they were: %s";
 constexpr const char* monitorAdded = "Advanced Language Monitor is added";
@@ -110,7 +120,9 @@ constexpr const char* missingSystemFiles = "Missing system flies,please repair s
 constexpr const char* promptCaption = "Prompt";
 constexpr const char* addPrinterFailed = "Error AddPrinter %d";
 constexpr const char* errorPromptCaption = "Error prompt";
-// The "Device" value could not be written: printer name, error.
+// The "Device" value could not be written. The box's text with the error; the status line
+// names the printer and the error.
+constexpr const char* defaultPrinterRegistryFailed = "Error\xA3\xBA" "Failed to set regist\r\n(error %u)";
 constexpr const char* defaultPrinterNotSet = "The printer %s could not be made the default printer (error %u)";
 // A printer of the name being installed was there before. Name, port and driver of the old
 // printer; the error of the spooler's refusal where one is given.
@@ -121,13 +133,6 @@ constexpr const char* printerNotRestored =
 constexpr const char* printerUnreadable =
     "The printer %s exists, but its settings could not be read (error %u).\r\nIt was left as it was, and no "
     "printer was created.";
-// Before a printer of the same name is deleted, a printer of this name is created with the
-// new printer's settings and deleted again, to see that the spooler takes them.
-constexpr const char* trialPrinterName = "Printer check of the driver setup";
-// That printer could not be deleted again: its name, the error.
-constexpr const char* trialPrinterLeft =
-    "The printer %s, created to check that the spooler takes the new printer, could not be removed (error %u).\r\n"
-    "Remove it in the printer settings. The printer that was there before was kept, and no printer was created.";
 // Asked before an installation replaces a printer of another driver: name, its driver, its
 // port, the driver being installed.
 constexpr const char* replacePrinterQuestion =

@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <cstdio>
+#include <set>
 
+#include "install/model_tables.h"
 #include "install/printer_name_rule.h"
 #include "package/file_identity.h"
 #include "probe/os_probe.h"
@@ -38,7 +40,70 @@ void refuse(DialogContext& context, const std::string& message) {
     context.window.enableInstall(true);
 }
 
+constexpr const char* keptSuffix = ".previous";
+
+std::string keptName(const std::string& path) {
+    return path + keptSuffix;
+}
+
+bool endsWithNoCase(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && lowerCase(text.substr(text.size() - tail.size())) == lowerCase(tail);
+}
+
+bool sameBytes(FileSystem& files, const std::string& a, const std::string& b) {
+    Result<std::string> first = files.readFileW(a);
+    Result<std::string> second = files.readFileW(b);
+    return first && second && *first == *second;
+}
+
+// The names of the files the engines copy into a folder (lower case): into the driver folder
+// those of the package folders of the system's bitness and the common one, into the
+// monitor's folder the monitor DLL.
+std::set<std::string> stagedNames(DialogContext& context, bool monitorFolder) {
+    const bool is64Bit = context.values.is64Bit;
+    if (monitorFolder) return {lowerCase(labelFileList(is64Bit)[0])};
+    std::set<std::string> names;
+    for (const PackageFile& file : packageFiles(context.config.program))
+        if (file.folder == PackageFolder::BarcodeCommon || isBitness64(file.folder) == is64Bit)
+            names.insert(lowerCase(file.name));
+    return names;
+}
+
+// Puts back each kept file of the folder whose name is one of the staged names.
+bool putBackKeptFilesIn(DialogContext& context, const std::string& folder, const std::set<std::string>& staged) {
+    FileSystem& files = context.platform.files;
+    Result<std::vector<FoundFile>> found = files.findFiles(joinPath(folder, std::string("*") + keptSuffix));
+    if (!found) return true;
+    for (const FoundFile& entry : *found) {
+        if ((entry.attributes & fileAttributeDirectory) || !endsWithNoCase(entry.name, keptSuffix)) continue;
+        const std::string name = entry.name.substr(0, entry.name.size() - std::string(keptSuffix).size());
+        if (!staged.count(lowerCase(name))) continue;
+        const std::string file = joinPath(folder, name), kept = joinPath(folder, entry.name);
+        if (sameBytes(files, kept, file)) {
+            files.deleteFile(kept);
+            context.notes.note(fillText(text::keptFileRemoved, {kept, file}));
+        } else if (files.moveFile(kept, file, true)) {
+            context.notes.note(fillText(text::keptFilePutBack, {kept, file}));
+        } else {
+            refuse(context, fillText(text::keptFileNotPutBack, {kept, file}));
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+std::string monitorFolder(DialogContext& context) {
+    FileSystem& files = context.platform.files;
+    if (context.values.is64Bit) return joinPath(files.windowsDirectory(systemFolderBufferSize), "SysWOW64");
+    return files.systemDirectory(systemFolderBufferSize);
+}
+
+bool putBackKeptFiles(DialogContext& context, const std::string& driverDirectory) {
+    return putBackKeptFilesIn(context, driverDirectory, stagedNames(context, false)) &&
+           putBackKeptFilesIn(context, monitorFolder(context), stagedNames(context, true));
+}
 
 std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
@@ -71,13 +136,14 @@ bool acceptPrinterName(DialogContext& context, const std::string& printerName) {
     return false;
 }
 
-bool confirmReplacement(DialogContext& context, const std::string& printerName, const std::string& driverName) {
+bool confirmReplacement(DialogContext& context, const std::string& printerName, const std::string& driverName,
+                        PrinterNameSource source) {
     Result<std::optional<PrinterRecord>> existing = readPrinter(context.platform.spooler, printerName);
     if (!existing) {
         refuse(context, fillText(text::printerUnreadable, {printerName, std::to_string(existing.error())}));
         return false;
     }
-    if (!*existing || (*existing)->driverName == driverName) return true;
+    if (!*existing || source == PrinterNameSource::PackageList || (*existing)->driverName == driverName) return true;
     const PrinterRecord& other = **existing;
     const std::string question =
         fillText(text::replacePrinterQuestion, {printerName, other.driverName, other.portName, driverName});
@@ -109,15 +175,26 @@ bool Staging::fits() {
     return true;
 }
 
+bool Staging::inPackage(const DriverFailureBox& box) {
+    for (const Copy& c : copies_) {
+        if (context_.values.packageFiles.count(lowerCase(c.source))) continue;
+        context_.calls.statusStep(fillText(text::packageLacksFile, {c.source}));
+        driverNotAdded(context_, box, win_error::fileNotFound);
+        return false;
+    }
+    return true;
+}
+
 std::string Staging::keptPath(const Copy& copy) {
-    return copy.destination + ".previous";
+    return keptName(copy.destination);
 }
 
 void Staging::copyAll() {
     FileSystem& files = context_.platform.files;
     for (Copy& c : copies_) {
         c.replaced = files.attributesW(c.destination).has_value();
-        if (c.replaced) c.kept = files.copyFile(c.destination, keptPath(c), false);
+        // Moved, not copied: a run ended at any moment leaves the file it replaces whole.
+        if (c.replaced) c.kept = files.moveFile(c.destination, keptPath(c), false);
         c.copied = files.copyFile(c.source, c.destination, false);
         context_.calls.statusStep(c.destination);
     }
@@ -141,17 +218,15 @@ std::vector<std::string> Staging::takeBack() {
     FileSystem& files = context_.platform.files;
     std::vector<std::string> lost;
     for (const Copy& c : copies_) {
-        // A copy that failed left the destination as it was.
-        if (!c.copied) {
-            if (c.kept) files.deleteFile(keptPath(c));
+        if (c.kept) {
+            // Left where it is, the next run puts it back.
+            if (!files.moveFile(keptPath(c), c.destination, true)) lost.push_back(c.destination);
             continue;
         }
+        // A copy that failed left the destination as it was.
+        if (!c.copied) continue;
         files.deleteFile(c.destination);
-        if (!c.replaced) continue;
-        if (c.kept && files.copyFile(keptPath(c), c.destination, false))
-            files.deleteFile(keptPath(c));
-        else
-            lost.push_back(c.destination);
+        if (c.replaced) lost.push_back(c.destination);
     }
     copies_.clear();
     return lost;

@@ -78,47 +78,21 @@ void printerNotAdded(DialogContext& context, std::uint32_t error, const Predeces
     endWithoutPrinter(context, message, caption);
 }
 
-// Whether the spooler takes the new printer, asked before the printer of the same name goes:
-// a printer of a name nobody uses is created with the new printer's settings and deleted
-// again. False, said, when it is refused or cannot be deleted again; the printer that was
-// there is untouched then.
-bool spoolerTakes(DialogContext& context, PrinterRecord trial, const Predecessor& predecessor) {
+// A printer of the same name goes, with its queued jobs; its settings are read first, so that
+// it can be created again should the new printer fail. False, said, when its settings cannot
+// be read: it stays and no printer is to be created.
+bool removeExistingPrinter(DialogContext& context, const std::string& printerName, Predecessor& predecessor) {
     Spooler& spooler = context.platform.spooler;
-    trial.printerName = text::trialPrinterName;
-    // A check printer of that name is one a run ended from outside left behind: it goes
-    // first, or every later replacement would be refused for it.
-    if (Result<Handle> left = spooler.openPrinter(trial.printerName, rawDatatype, printerAllAccess)) {
-        spooler.deletePrinter(*left);
-        spooler.closePrinter(*left);
-    }
-    Result<Handle> created = spooler.addPrinter(trial);
-    if (!created) {
-        printerNotAdded(context, created.error(), predecessor);
-        return false;
-    }
-    SpoolerCall deleted = spooler.deletePrinter(*created);
-    spooler.closePrinter(*created);
-    if (deleted.ok) return true;
-    stopSaying(context, fillText(text::trialPrinterLeft, {trial.printerName, std::to_string(deleted.error)}));
-    return false;
-}
-
-// A printer of the same name goes, with its queued jobs, once the spooler has shown that it
-// takes the new one; its settings were read before, so that it can be created again should
-// the new printer still fail. False, said, when it stays and no printer is to be created.
-bool removeExistingPrinter(DialogContext& context, const PrinterRecord& printer, Predecessor& predecessor) {
-    Spooler& spooler = context.platform.spooler;
-    Result<std::optional<PrinterRecord>> existing = readPrinter(spooler, printer.printerName);
+    Result<std::optional<PrinterRecord>> existing = readPrinter(spooler, printerName);
     if (!existing) {
-        stopSaying(context, fillText(text::printerUnreadable, {printer.printerName, std::to_string(existing.error())}));
+        stopSaying(context, fillText(text::printerUnreadable, {printerName, std::to_string(existing.error())}));
         return false;
     }
     predecessor.settings = *existing;
     if (!predecessor.settings) return true;
-    if (!spoolerTakes(context, printer, predecessor)) return false;
-    Result<Handle> old = spooler.openPrinter(printer.printerName, rawDatatype, printerAllAccess);
+    Result<Handle> old = spooler.openPrinter(printerName, rawDatatype, printerAllAccess);
     if (!old) return true;
-    context.calls.statusStep(text::printerExistsHead + printer.printerName + text::printerExistsTail);
+    context.calls.statusStep(text::printerExistsHead + printerName + text::printerExistsTail);
     spooler.setPrinterCommand(*old, printerControlPurge);
     predecessor.removed = spooler.deletePrinter(*old).ok;
     spooler.closePrinter(*old);
@@ -162,9 +136,8 @@ bool setDefaultPrinter(DialogContext& context, const std::string& printerName, c
         registry.closeKey(*key);
     }
     if (error == win_error::success) return true;
-    const std::string message = fillText(text::defaultPrinterNotSet, {printerName, std::to_string(error)});
-    context.calls.statusStep(message);
-    context.calls.appMessageBox(message, message_box::ok);
+    context.calls.statusStep(fillText(text::defaultPrinterNotSet, {printerName, std::to_string(error)}));
+    context.calls.appMessageBox(fillText(text::defaultPrinterRegistryFailed, {std::to_string(error)}), message_box::ok);
     return false;
 }
 
@@ -195,7 +168,7 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
     if (!port) return printerNotAdded(context, spooler_error::unknownPort);
     const PrinterRecord record{printerName, *port, displayName, printProcessor, rawDatatype};
     Predecessor predecessor;
-    if (!removeExistingPrinter(context, record, predecessor)) return;
+    if (!removeExistingPrinter(context, printerName, predecessor)) return;
     Result<Handle> printer = context.platform.spooler.addPrinter(record);
     if (!printer) return printerNotAdded(context, printer.error(), predecessor);
     values.printerEndsOn(*port, values.portsFound);
@@ -210,19 +183,18 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
 
     const bool given =
         values.portsFound && searchesPort(*values.portKind) && values.givenPort == values.chosenPort;
-    // A printer on the fallback port has no serial port to look for.
-    const std::optional<std::string> fallback = fallbackStatus(context, *port);
     if (given)
         keepGivenPort(context, *port);
-    else if (*values.portKind == portKindSerial && !fallback)
+    else if (*values.portKind == portKindSerial)
         selectSerialPort(context, printerName);
     else if (*values.portKind == portKindUsb)
         selectUsbPort(context, printerName);
     context.platform.system.sleep(pauseMs);
-    // The serial search finishes the dialog itself, possibly later from its timer. The user
-    // ends on the port a fallback printer really is on.
-    if (given || *values.portKind != portKindSerial || fallback)
-        finish(context, fallback.value_or(text::installationCompleted));
+    // The serial search finishes the dialog itself, possibly later from its timer; without a
+    // serial port it keeps the status naming the port the printer is on. A USB printer on the
+    // fallback port ends on the port it really is on.
+    if (given || *values.portKind != portKindSerial)
+        finish(context, fallbackStatus(context, *port).value_or(text::installationCompleted));
 }
 
 }  // namespace setup

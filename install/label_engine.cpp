@@ -13,16 +13,7 @@ namespace setup {
 
 namespace {
 
-constexpr std::uint32_t systemFolderBufferSize = 260;
 constexpr std::uint32_t labelDependentFilesBufferSize = 500;
-
-// The folder the spooler loads the language monitor from: the system folder, or on a
-// 64-bit system the 32-bit one beside it.
-std::string monitorFolder(DialogContext& context) {
-    FileSystem& files = context.platform.files;
-    if (context.values.is64Bit) return joinPath(files.windowsDirectory(systemFolderBufferSize), "SysWOW64");
-    return files.systemDirectory(systemFolderBufferSize);
-}
 
 // Each language DLL, then the model's .BA0 and .PP0 files, every name after a backslash.
 std::string labelDependentFiles(const LabelModel& model) {
@@ -62,7 +53,11 @@ bool addLanguageMonitor(DialogContext& context, const std::string& environment, 
     // Without a running spooler nothing is registered: the DLL our copy replaced goes back.
     if (!spoolerReady(context, serviceStartIfStopped)) return monitorDll.takeBack(), false;
     const bool removed = spooler.deleteMonitor(environment, record.name).ok;
-    if (removed && !spoolerReady(context, serviceRestart)) return monitorDll.takeBack(), false;
+    // The spooler did not come back: what was removed for our monitor is put back.
+    if (removed && !spoolerReady(context, serviceRestart)) {
+        context.calls.appMessageBox(restorePreviousMonitor(context, monitorDll, record, removed), message_box::ok);
+        return false;
+    }
     SpoolerCall added = spooler.addMonitor(record);
     if (!added.ok && added.error != spooler_error::printMonitorAlreadyInstalled) {
         context.calls.appMessageBox(restorePreviousMonitor(context, monitorDll, record, removed),
@@ -83,10 +78,10 @@ void DriverEngines::installLabel(DialogContext& context) {
     const std::string printerName = window.driverListText();
     if (!acceptPrinterName(context, printerName)) return;
     std::optional<LabelModel> model = labelLookup(*values.driverIndex, values.is64Bit);
-    if (!confirmReplacement(context, printerName, model->displayName)) return;
     if (!choosePortBeforeInstall(context)) return;
+    if (!confirmReplacement(context, printerName, model->displayName, PrinterNameSource::PackageList)) return;
     std::optional<DriverFolder> folder = findDriverFolder(context);
-    if (!folder) return;
+    if (!folder || !putBackKeptFiles(context, folder->directory)) return;
 
     const std::string source = values.is64Bit ? "C:\\Barcode\\x64\\" : "C:\\Barcode\\x86\\";
     const std::string common = "C:\\Barcode\\Common\\";
@@ -113,6 +108,8 @@ void DriverEngines::installLabel(DialogContext& context) {
     driver.monitorName = labelMonitorName;
     driver.defaultDataType = "RAW";
     if (!monitor.fits() || !staging.fits()) return;
+    const DriverFailureBox failureBox{text::labelDriverNotAdded, false};
+    if (!monitor.inPackage(failureBox) || !staging.inPackage(failureBox)) return;
 
     monitor.copyAll();
     if (!monitor.verified()) return;
@@ -123,7 +120,7 @@ void DriverEngines::installLabel(DialogContext& context) {
     window.setProgress(10);
     context.calls.statusStep(text::addingPrinterDriver + driver.name);
     SpoolerCall added = context.platform.spooler.addPrinterDriverEx(driver, apdCopyNewFiles);
-    if (!added.ok) return driverNotAdded(context, {text::labelDriverNotAdded, false}, added.error);
+    if (!added.ok) return driverNotAdded(context, failureBox, added.error);
 
     context.calls.statusStep(text::driverAddedHead + driver.name + text::driverAddedTail);
     FileSystem& files = context.platform.files;

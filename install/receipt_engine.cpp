@@ -37,14 +37,16 @@ std::string receiptDependentFiles(const ReceiptModel& model) {
 void DriverEngines::installReceipt(DialogContext& context) {
     InstallValues& values = context.values;
     MainWindow& window = context.window;
+    const PrinterNameSource nameSource =
+        context.config.program == Program::SoloSetup ? PrinterNameSource::Typed : PrinterNameSource::PackageList;
     const std::string printerName =
-        context.config.program == Program::SoloSetup ? window.printerName() : window.driverListText();
+        nameSource == PrinterNameSource::Typed ? window.printerName() : window.driverListText();
     if (!acceptPrinterName(context, printerName)) return;
     std::optional<ReceiptModel> model = receiptLookup(context.config.program, *values.driverIndex, window.driverListText());
-    if (!confirmReplacement(context, printerName, model->displayName)) return;
     if (!choosePortBeforeInstall(context)) return;
+    if (!confirmReplacement(context, printerName, model->displayName, nameSource)) return;
     std::optional<DriverFolder> folder = findDriverFolder(context);
-    if (!folder) return;
+    if (!folder || !putBackKeptFiles(context, folder->directory)) return;
 
     const std::string source = values.is64Bit ? "C:\\Ticket\\x64\\" : "C:\\Ticket\\x86\\";
     const std::string& directory = folder->directory;
@@ -60,7 +62,8 @@ void DriverEngines::installReceipt(DialogContext& context) {
     driver.helpFile = staging.path(directory + "\\uniDRV.HLP");
     driver.dependentFiles = receiptDependentFiles(*model);
     driver.defaultDataType = "RAW";
-    if (!staging.fits()) return;
+    const DriverFailureBox failureBox{context.config.receiptDriverNotAdded, true};
+    if (!staging.fits() || !staging.inPackage(failureBox)) return;
 
     staging.copyAll();
     if (!staging.verified()) return;
@@ -69,7 +72,7 @@ void DriverEngines::installReceipt(DialogContext& context) {
     context.calls.statusStep(text::addingPrinterDriver + driver.name);
     if (!spoolerReady(context, serviceStartIfStopped)) return;
     SpoolerCall added = context.platform.spooler.addPrinterDriverEx(driver, apdCopyNewFiles);
-    if (!added.ok) return driverNotAdded(context, {context.config.receiptDriverNotAdded, true}, added.error);
+    if (!added.ok) return driverNotAdded(context, failureBox, added.error);
 
     context.calls.statusStep(text::driverAddedHead + driver.name + text::driverAddedTail);
     // The plug-in files stay: the driver loads them from the driver folder.

@@ -31,6 +31,10 @@ public:
     virtual bool deleteFile(const std::string& path) = 0;       // DeleteFileA
     virtual bool removeDirectory(const std::string& path) = 0;  // RemoveDirectoryA
     virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;  // CopyFileA
+    // MoveFileExA within one volume, so that the file is at one name or the other and never
+    // half copied; with replaceExisting (MOVEFILE_REPLACE_EXISTING) it takes the place of a
+    // file of the new name.
+    virtual bool moveFile(const std::string& from, const std::string& to, bool replaceExisting) = 0;
     // GetSystemDirectoryA / GetWindowsDirectoryA into a buffer of bufferSize bytes; empty when
     // it does not fit.
     virtual std::string systemDirectory(std::uint32_t bufferSize) = 0;

@@ -223,8 +223,9 @@ void selectSerialPort(DialogContext& context, const std::string& printerName) {
     const std::vector<std::string>& ports = values.ports.serial;
 
     // The printer was created on a parallel port: there is no serial port to look at, and
-    // the status line keeps naming the port it is on.
+    // the status line ends naming the port it is on.
     if (ports.empty()) {
+        context.calls.statusStep(context.config.noSerialPort + values.printerPort);
         offerFinish(context);
         context.window.setProgress(100);
         return;

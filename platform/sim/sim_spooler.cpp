@@ -254,6 +254,17 @@ bool SimWindows::copyFile(const std::string& from, const std::string& to, bool f
     return fs::copy_file(resolve(from, false), target, fs::copy_options::overwrite_existing, error);
 }
 
+bool SimWindows::moveFile(const std::string& from, const std::string& to, bool replaceExisting) {
+    record("MoveFile " + from + " " + to);
+    if (injectedFailure("MoveFile", to)) return false;
+    std::error_code error;
+    fs::path target = resolve(to, true);
+    if (!fileExists(from) || readOnly(to) || !fs::is_directory(target.parent_path(), error)) return false;
+    if (fs::exists(target, error) && (!replaceExisting || !fileExists(to))) return false;
+    fs::rename(resolve(from, false), target, error);
+    return !error;
+}
+
 std::string SimWindows::systemDirectory(std::uint32_t bufferSize) {
     return systemDir.size() < bufferSize ? systemDir : std::string();
 }

@@ -180,6 +180,7 @@ public:
     bool deleteFile(const std::string& path) override;
     bool removeDirectory(const std::string& path) override;
     bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    bool moveFile(const std::string& from, const std::string& to, bool replaceExisting) override;
     std::string systemDirectory(std::uint32_t bufferSize) override;
     std::string windowsDirectory(std::uint32_t bufferSize) override;
     std::string profileSectionNames(const std::string& file, std::uint32_t bufferSize) override;

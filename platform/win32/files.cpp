@@ -45,6 +45,10 @@ bool Win32FileSystem::copyFile(const std::string& from, const std::string& to, b
     return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
 }
 
+bool Win32FileSystem::moveFile(const std::string& from, const std::string& to, bool replaceExisting) {
+    return MoveFileExA(from.c_str(), to.c_str(), replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0) != FALSE;
+}
+
 namespace {
 
 // A folder name the system writes into a buffer: empty when it does not fit.

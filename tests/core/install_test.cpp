@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <tuple>
 
+#include "install/driver_staging.h"
 #include "install/model_tables.h"
 #include "tests/core/fixture.h"
 
@@ -238,8 +240,9 @@ TEST(InstallationTail, InstallingTwiceReplacesThePrinter) {
     run.window.clickInstall();
     EXPECT_TRUE(run.saw("The printer Series R01 exists,Re-adding the printer..."));
     EXPECT_EQ(run.machine.logMatching("SetPrinter 3").size(), 1u);
-    // The check printer of the new settings, then the old printer.
-    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 2u);
+    // Only the old printer goes; no second printer is created on the way.
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    EXPECT_EQ(run.machine.logMatching("AddPrinter ").size(), 2u);
     EXPECT_EQ(run.machine.printers.size(), 1u);
     EXPECT_EQ(run.window.messageBoxes.size(), 0u) << "a reinstall asks nothing";
     EXPECT_TRUE(run.finished());
@@ -287,11 +290,11 @@ TEST(InstallationTail, AFailedDefaultPrinterWriteIsSaidAndTheInstallationGoesOn)
                                  "Other", regSz, "x");
     run.machine.failingCalls["RegSetValueEx Device"] = 5;
     run.install(0);
-    const std::string said = "The printer Series R01 could not be made the default printer (error 5)";
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
-    EXPECT_EQ(run.window.messageBoxes[0].text, said);
+    EXPECT_EQ(run.window.messageBoxes[0].text, "Error\xA3\xBA" "Failed to set regist\r\n(error 5)");
     EXPECT_EQ(run.window.messageBoxes[0].caption, "multisetup");
-    EXPECT_TRUE(run.saw(said));
+    EXPECT_EQ(run.window.messageBoxes[0].style, message_box::ok);
+    EXPECT_TRUE(run.saw("The printer Series R01 could not be made the default printer (error 5)"));
     EXPECT_FALSE(run.saw("Set the printer Series R01 to default printer"));
     EXPECT_NE(run.printer("Series R01"), nullptr);
     EXPECT_TRUE(run.finished());
@@ -314,8 +317,8 @@ TEST(InstallationTail, AMissingDefaultPrinterKeyIsCreated) {
     refused.machine.failingCalls["RegCreateKeyEx"] = 5;
     refused.install(0);
     ASSERT_EQ(refused.window.messageBoxes.size(), 1u);
-    EXPECT_EQ(refused.window.messageBoxes[0].text,
-              "The printer Series R01 could not be made the default printer (error 5)");
+    EXPECT_EQ(refused.window.messageBoxes[0].text, "Error\xA3\xBA" "Failed to set regist\r\n(error 5)");
+    EXPECT_FALSE(refused.saw("Set the printer Series R01 to default printer"));
     EXPECT_TRUE(refused.finished());
 }
 
@@ -467,7 +470,7 @@ TEST(LabelEngine, ABrokenMonitorDllLeavesThePreviousMonitorAndDllAsTheyWere) {
     // The old DLL was kept aside until the new monitor had been tried.
     auto log = broken.run.machine.log();
     auto kept = std::find(log.begin(), log.end(),
-                          std::string("CopyFile ") + monitorDll + " " + monitorDll + ".previous");
+                          std::string("MoveFile ") + monitorDll + " " + monitorDll + ".previous");
     auto tried = std::find_if(log.begin(), log.end(), [](const std::string& e) { return e.rfind("AddMonitor", 0) == 0; });
     EXPECT_TRUE(kept < tried);
 }
@@ -487,7 +490,7 @@ TEST(LabelEngine, ARestoreThatFailsTooIsNamed) {
     }
     {
         BrokenMonitor broken;
-        broken.run.machine.failingCalls[std::string("CopyFile ") + monitorDll + ".previous"] = 112;
+        broken.run.machine.failingCalls[std::string("MoveFile ") + monitorDll + ".previous"] = 112;
         broken.install();
         EXPECT_NE(broken.said().find("The monitor DLL C:\\Windows\\system32\\almonNT.dll that was there before could "
                                      "not be put back."),
@@ -543,7 +546,7 @@ TEST(StagedCopies, AReplacedFileThatCannotBePutBackIsNamed) {
     Installation run;
     const std::string plugin = std::string(x86Folder) + "\\TKTPLUG.dll";
     run.machine.writeFile(plugin, "plug-in of an earlier driver");
-    run.machine.failingCalls["CopyFile " + plugin + ".previous"] = 112;
+    run.machine.failingCalls["MoveFile " + plugin + ".previous"] = 112;
     run.prepare();
     run.prepared = true;
     run.machine.writeFile("C:\\Ticket\\x86\\TKR58A.GPD", "swapped");
@@ -566,33 +569,64 @@ TEST(LabelEngine, AFailedRegistrationAsksInAnApplicationBox) {
     EXPECT_EQ(run.window.installText, "Reinstall");
 }
 
-// Any one spooler, registry or file call failing ends in a said failure or a whole
-// installation: never "completed" with a piece missing.
-TEST(InstallFaults, EveryFailingCallEndsWithAMessageOrAWholeInstallation) {
-    const char* calls[] = {"AddPrinterDriverEx", "AddMonitor",    "OpenPrinter",           "GetPrinter",
-                           "DeletePrinter",      "AddPrinter",    "RegCreateKeyEx",        "RegSetValueEx",
-                           "RegOpenKeyEx",       "CopyFile",      "AdjustTokenPrivileges", "DeleteMonitor",
-                           "ReadFile"};
-    for (int driverIndex : {0, firstLabel}) {
-        for (const char* call : calls) {
-            Installation run;
-            run.install(0);  // one installation first, so that a printer and a monitor exist
-            run.window.onDialogThread([&] { run.window.installText = "&Install"; });
-            run.machine.failingCalls[call] = 5;
-            run.window.answers = {message_box::idRetry};
-            run.window.chooseDriver(driverIndex);
-            std::size_t boxes = run.window.messageBoxes.size();
-            run.window.clickInstall();
-            const std::string name = driverIndex == 0 ? "Series R01" : labelDisplayTable()[0];
-            bool completed = run.window.status == "The installation is completed.";
-            bool said = run.window.messageBoxes.size() > boxes;
-            EXPECT_TRUE(completed || said) << call << " " << driverIndex;
-            if (completed) {
-                ASSERT_NE(run.printer(name), nullptr) << call;
-                EXPECT_NE(run.driver(name), nullptr) << call;
-            } else {
-                EXPECT_TRUE(run.window.installEnabled || run.window.endResult) << call;
-            }
+// Any one spooler, registry or file call failing on a reinstall ends in the box that says
+// what went wrong, or in a whole installation: never "completed" with a piece missing.
+TEST(InstallFaults, EveryFailingCallEndsWithItsBoxOrAWholeInstallation) {
+    struct Case {
+        const char* call;
+        int driverIndex;
+        const char* caption;  // empty: no box, the status line below
+        const char* said;
+    };
+    const Case cases[] = {
+        {"AddPrinterDriverEx", 0, "Error", "Failed to add the driver 5\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "exit and abort installation"},
+        {"AddMonitor", 0, "", "The installation is completed."},
+        {"OpenPrinter", 0, "Error prompt", "Error AddPrinter 1802"},
+        {"GetPrinter", 0, "Error", "The printer Series R01 exists, but its settings could not be read (error 5).\r\nIt was left as it was, and no printer was created."},
+        {"DeletePrinter", 0, "Error prompt", "Error AddPrinter 1802\r\n\r\nThe printer Series R01 that was there before was kept as it was (port LPT1:, driver Series R01)."},
+        {"AddPrinter", 0, "Error prompt", "Error AddPrinter 5\r\n\r\nThe printer Series R01 that was there before (port LPT1:, driver Series R01) was removed and could not be created again (error 5)."},
+        {"RegCreateKeyEx", 0, "multisetup", "Error\xA3\xBA" "Failed to set regist\r\n(error 5)"},
+        {"RegSetValueEx", 0, "multisetup", "Error\xA3\xBA" "Failed to set regist\r\n(error 5)"},
+        {"RegOpenKeyEx", 0, "", "The installation is completed."},
+        {"CopyFile", 0, "Error", "The installation was stopped: C:\\Windows\\system32\\spool\\drivers\\w32x86\\RCPT01.DLL does not hold the driver package's file (it could not be copied, or its size or contents differ from the package's, so the unpacked file was changed after unpacking).\r\nWhat was copied has been removed and nothing more was registered. Start the program again."},
+        {"AdjustTokenPrivileges", 0, "", "The installation is completed."},
+        {"DeleteMonitor", 0, "", "The installation is completed."},
+        {"ReadFile", 0, "Error", "The installation was stopped: C:\\Windows\\system32\\spool\\drivers\\w32x86\\RCPT01.DLL does not hold the driver package's file (it could not be copied, or its size or contents differ from the package's, so the unpacked file was changed after unpacking).\r\nWhat was copied has been removed and nothing more was registered. Start the program again."},
+        {"AddPrinterDriverEx", 33, "multisetup", "Failed to add the driver 5\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "exit and abort installation"},
+        {"AddMonitor", 33, "multisetup", "Failed to add Monitor\r\nThe copied monitor DLL C:\\Windows\\system32\\almonNT.dll was removed; there was none before."},
+        {"OpenPrinter", 33, "", "The installation is completed."},
+        {"GetPrinter", 33, "", "The installation is completed."},
+        {"DeletePrinter", 33, "", "The installation is completed."},
+        {"AddPrinter", 33, "Error prompt", "Error AddPrinter 5"},
+        {"RegCreateKeyEx", 33, "multisetup", "Error\xA3\xBA" "Failed to set regist\r\n(error 5)"},
+        {"RegSetValueEx", 33, "multisetup", "Error\xA3\xBA" "Failed to set regist\r\n(error 5)"},
+        {"RegOpenKeyEx", 33, "", "The installation is completed."},
+        {"CopyFile", 33, "Error", "The installation was stopped: C:\\Windows\\system32\\almonNT.dll does not hold the driver package's file (it could not be copied, or its size or contents differ from the package's, so the unpacked file was changed after unpacking).\r\nWhat was copied has been removed and nothing more was registered. Start the program again."},
+        {"AdjustTokenPrivileges", 33, "", "The installation is completed."},
+        {"DeleteMonitor", 33, "", "The installation is completed."},
+        {"ReadFile", 33, "Error", "The installation was stopped: C:\\Windows\\system32\\almonNT.dll does not hold the driver package's file (it could not be copied, or its size or contents differ from the package's, so the unpacked file was changed after unpacking).\r\nWhat was copied has been removed and nothing more was registered. Start the program again."},
+    };
+    for (const Case& c : cases) {
+        Installation run;
+        run.install(0);  // one installation first, so that a printer and a monitor exist
+        run.window.onDialogThread([&] { run.window.installText = "&Install"; });
+        run.machine.failingCalls[c.call] = 5;
+        run.window.answers = {message_box::idRetry};
+        run.window.chooseDriver(c.driverIndex);
+        std::size_t boxes = run.window.messageBoxes.size();
+        run.window.clickInstall();
+        const std::string name = c.driverIndex == 0 ? "Series R01" : labelDisplayTable()[0];
+        const bool completed = std::string(c.caption).empty();
+        if (completed) {
+            EXPECT_EQ(run.window.messageBoxes.size(), boxes) << c.call << " " << c.driverIndex;
+            EXPECT_EQ(run.window.status, c.said) << c.call << " " << c.driverIndex;
+            ASSERT_NE(run.printer(name), nullptr) << c.call;
+            EXPECT_NE(run.driver(name), nullptr) << c.call;
+        } else {
+            ASSERT_EQ(run.window.messageBoxes.size(), boxes + 1) << c.call << " " << c.driverIndex;
+            EXPECT_EQ(run.window.messageBoxes.back().caption, c.caption) << c.call << " " << c.driverIndex;
+            EXPECT_EQ(run.window.messageBoxes.back().text, c.said) << c.call << " " << c.driverIndex;
+            EXPECT_TRUE(run.window.installEnabled || run.window.endResult) << c.call;
         }
     }
 }
@@ -638,28 +672,28 @@ TEST(ExistingPrinter, IsKeptAsItWasWhenTheNewOneCannotBeCreated) {
     const std::string kept =
         "The printer Series R01 that was there before was kept as it was (port COM2:, driver Old Driver).";
     EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
-    EXPECT_TRUE(run.machine.logMatching("DeletePrinter").empty()) << "refused before the old printer went";
-    ASSERT_EQ(run.window.messageBoxes.size(), 2u);  // the question, then the failure
-    EXPECT_EQ(run.window.messageBoxes[1].text, "Error AddPrinter 87\r\n\r\n" + kept);
-    EXPECT_EQ(run.window.messageBoxes[1].caption, "Error prompt");
+    // It went, and its saved settings brought it back.
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u) << "a printer of the package's name is replaced without a question";
+    EXPECT_EQ(run.window.messageBoxes[0].text, "Error AddPrinter 87\r\n\r\n" + kept);
+    EXPECT_EQ(run.window.messageBoxes[0].caption, "Error prompt");
     EXPECT_EQ(run.window.status, kept);
     EXPECT_TRUE(run.window.installEnabled);
     EXPECT_EQ(run.window.progressHistory.back(), 0);
     EXPECT_FALSE(run.saw("The installation is completed."));
 }
 
-// The spooler took the check printer but refuses the new one after the old one went: the old
-// one is created again with every setting it had.
+// The spooler refuses the new printer after the old one went: the old one is created again
+// with every setting it had.
 TEST(ExistingPrinter, IsCreatedAgainWhenTheNewOneFailsAfterItWent) {
     Replacement run("Series R01", "Old Driver");
     run.machine.failingCalls["AddPrinter Series R01"] = 1801;
-    run.machine.callsBeforeFailing["AddPrinter Series R01"] = 1;
-    run.window.answers = {message_box::idYes};
     run.install(0);
     EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
-    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 2u);
-    ASSERT_EQ(run.window.messageBoxes.size(), 2u);
-    EXPECT_EQ(run.window.messageBoxes[1].text,
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
+    EXPECT_EQ(run.machine.logMatching("AddPrinter Series R01 COM2: Old Driver").size(), 1u);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
               "Error AddPrinter 1801\r\n\r\nThe printer Series R01 that was there before was kept as it was "
               "(port COM2:, driver Old Driver).");
 }
@@ -668,7 +702,6 @@ TEST(ExistingPrinter, IsCreatedAgainWhenTheNewOneFailsAfterItWent) {
 TEST(ExistingPrinter, ThatCannotBeCreatedAgainIsNamedWithItsSettings) {
     Replacement run("Series R01", "Series R01");
     run.machine.failingCalls["AddPrinter Series R01"] = 1796;
-    run.machine.callsBeforeFailing["AddPrinter Series R01"] = 1;
     run.install(0);
     const std::string lost = "The printer Series R01 that was there before (port COM2:, driver Series R01) was "
                              "removed and could not be created again (error 1796).";
@@ -684,7 +717,6 @@ TEST(ExistingPrinter, ThatCannotBeCreatedAgainIsNamedWithItsSettings) {
 TEST(ExistingPrinter, ThatCannotBeDeletedStaysAndIsSaidKept) {
     Replacement run("Series R01", "Series R01");
     run.machine.failingCalls["DeletePrinter"] = 5;
-    run.machine.callsBeforeFailing["DeletePrinter"] = 1;  // the check printer's
     run.install(0);
     EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
@@ -693,31 +725,16 @@ TEST(ExistingPrinter, ThatCannotBeDeletedStaysAndIsSaidKept) {
               "(port COM2:, driver Series R01).");
 }
 
-TEST(ExistingPrinter, StaysWhenTheCheckPrinterCannotBeDeletedWhichIsNamed) {
+// A printer of another name is never touched by a replacement, whatever its name says.
+TEST(ExistingPrinter, APrinterOfAnotherNameIsLeftAlone) {
     Replacement run("Series R01", "Series R01");
-    run.machine.failingCalls["DeletePrinter"] = 5;
+    const PrinterRecord other{"Printer check of the driver setup", "LPT1:", "Series R01", "WinPrint", "RAW"};
+    run.machine.printers.push_back(other);
     run.install(0);
     ASSERT_EQ(run.machine.printers.size(), 2u);
-    EXPECT_EQ(run.machine.printers[0], run.before);
-    EXPECT_EQ(run.machine.printers[1].printerName, "Printer check of the driver setup");
-    const std::string said =
-        "The printer Printer check of the driver setup, created to check that the spooler takes the new printer, "
-        "could not be removed (error 5).\r\nRemove it in the printer settings. The printer that was there before "
-        "was kept, and no printer was created.";
-    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
-    EXPECT_EQ(run.window.messageBoxes[0].text, said);
-    EXPECT_EQ(run.window.status, said);
-    EXPECT_TRUE(run.window.installEnabled);
-}
-
-// A run ended from outside between the check printer's creation and its removal leaves it:
-// the next replacement removes it and goes on.
-TEST(ExistingPrinter, ACheckPrinterAKilledRunLeftIsRemovedFirst) {
-    Replacement run("Series R01", "Series R01");
-    run.machine.printers.push_back({"Printer check of the driver setup", "LPT1:", "Series R01", "WinPrint", "RAW"});
-    run.install(0);
-    ASSERT_EQ(run.machine.printers.size(), 1u);
-    EXPECT_EQ(run.machine.printers[0], (PrinterRecord{"Series R01", "LPT1:", "Series R01", "WinPrint", "RAW"}));
+    EXPECT_EQ(run.machine.printers[0], other);
+    EXPECT_EQ(run.machine.printers[1], (PrinterRecord{"Series R01", "LPT1:", "Series R01", "WinPrint", "RAW"}));
+    EXPECT_EQ(run.machine.logMatching("DeletePrinter").size(), 1u);
     EXPECT_TRUE(run.finished());
 }
 
@@ -776,18 +793,45 @@ TEST(ExistingPrinter, OfAnotherDriverIsReplacedOnlyAfterTheUserSaysYes) {
     EXPECT_TRUE(run.finished());
 }
 
-// The label engine asks too, before the monitor or any file is touched.
-TEST(ExistingPrinter, OfAnotherDriverStopsTheLabelEngineOnNo) {
-    const std::string name = labelDisplayTable()[0];
-    Replacement run(name, "Old Driver");
-    run.window.answers = {message_box::idNo};
-    run.install(firstLabel);
+// The label engine's name is always the package's, in both programs: a printer of that name
+// is replaced without a question.
+TEST(ExistingPrinter, OfAnotherDriverIsReplacedByTheLabelEngineWithoutAQuestion) {
+    for (Program program : {Program::MultiSetup, Program::SoloSetup}) {
+        const std::string name = labelDisplayTable()[0];
+        Replacement run(name, "Old Driver", program);
+        run.install(firstLabel);
+        EXPECT_TRUE(run.window.messageBoxes.empty());
+        ASSERT_NE(run.printer(name), nullptr);
+        EXPECT_EQ(run.printer(name)->driverName, name);
+        EXPECT_TRUE(run.saw("The printer " + name + " exists,Re-adding the printer..."));
+        EXPECT_TRUE(run.finished());
+    }
+}
+
+// solosetup asks about a typed name only after the port check: a cancelled port dialog
+// asks nothing.
+TEST(ExistingPrinter, TheQuestionComesAfterThePortCheck) {
+    Replacement run("Front Desk", "Old Driver", Program::SoloSetup);
+    run.machine.ports.push_back({"LPT2:", "Local Port", "Local Port", 0});
+    run.prepare();
+    run.prepared = true;
+    run.window.chooseDriver(0);
+    run.window.onDialogThread([&] { run.window.printerNameText = "Front Desk"; });
+    run.window.choosePortRow(portKindParallel);
+    run.window.portDialogScripts = {{sim::PortDialogStep::press(PortDialogCommand::Cancel)}};
+    run.window.clickInstall();
+    EXPECT_EQ(run.window.portDialogs.size(), 1u);
+    EXPECT_TRUE(run.window.messageBoxes.empty()) << "no question before the port is chosen";
+    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
+
+    run.window.portDialogScripts = {{sim::PortDialogStep::select(1), sim::PortDialogStep::press(PortDialogCommand::Ok)}};
+    run.window.answers = {message_box::idYes};
+    run.window.clickInstall();
     ASSERT_EQ(run.window.messageBoxes.size(), 1u);
     EXPECT_EQ(run.window.messageBoxes[0].caption, "Prompt");
-    EXPECT_EQ(run.machine.printers, std::vector<PrinterRecord>{run.before});
-    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
-    EXPECT_TRUE(run.machine.logMatching("AddMonitor").empty());
-    EXPECT_TRUE(run.window.installEnabled);
+    EXPECT_EQ(run.window.portDialogs.size(), 2u);
+    ASSERT_NE(run.printer("Front Desk"), nullptr);
+    EXPECT_EQ(run.printer("Front Desk")->portName, "LPT2:");
 }
 
 // The calls of the log from the first one that begins with `from`, in order.
@@ -953,6 +997,128 @@ TEST(DriverRegistration, PathsAreCheckedAgainstTheirBuffersToTheByte) {
             EXPECT_EQ(run.machine.logMatching("CopyFile").empty(), !fits) << c.buffer << " " << pathLength;
         }
     }
+}
+
+}  // namespace
+
+}  // namespace setup::test
+
+namespace setup::test {
+
+namespace {
+
+// --- a driver file the package does not have ------------------------------------------------
+
+TEST(MissingPackageFile, GivesTheFailedRegistrationsBoxWithError2AndCopiesNothing) {
+    struct Case {
+        int driverIndex;
+        std::string source, caption;
+    };
+    for (const Case& c : {Case{0, "C:\\Ticket\\x86\\TKR58A.GPD", "Error"},
+                          Case{firstLabel, "C:\\Barcode\\x86\\QLBDRV50.DLL", "multisetup"},
+                          Case{firstLabel, "C:\\Barcode\\x86\\almonNT.dll", "multisetup"}}) {
+        Installation run;
+        run.prepare();
+        run.prepared = true;
+        std::string key = c.source;
+        for (char& ch : key) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        run.window.onDialogThread([&] { run.desktop.dialog.values.packageFiles.erase(key); });
+        run.window.answers = {message_box::idRetry};
+        run.install(c.driverIndex);
+        ASSERT_EQ(run.window.messageBoxes.size(), 1u) << c.source;
+        EXPECT_EQ(run.window.messageBoxes[0].text,
+                  "Failed to add the driver 2\r\n\r\nClick Retry:You can retry\r\nClick Cancel\xA3\xBA" "exit and abort installation");
+        EXPECT_EQ(run.window.messageBoxes[0].caption, c.caption);
+        EXPECT_EQ(run.window.messageBoxes[0].style, message_box::retryCancel);
+        EXPECT_TRUE(run.saw("The driver package has no file " + c.source));
+        EXPECT_TRUE(run.machine.logMatching("CopyFile").empty()) << c.source;
+        EXPECT_TRUE(run.machine.logMatching("AddMonitor").empty()) << c.source;
+        EXPECT_TRUE(run.machine.drivers.empty());
+        EXPECT_EQ(run.window.installText, "Reinstall");
+        EXPECT_TRUE(run.window.installEnabled);
+    }
+}
+
+// --- what a run ended from outside moved aside -------------------------------------------------
+
+struct Notes : RunNotes {
+    std::vector<std::string> lines;
+    void note(const std::string& text) override { lines.push_back(text); }
+};
+
+// A killed run had moved the earlier plug-in and monitor DLL aside and copied the package's
+// over them; a file of another program ending in ".previous" is not ours.
+struct KilledRun : Installation {
+    KilledRun() {
+        machine.writeFile(plugin, "plug-in the killed run copied");
+        machine.writeFile(plugin + ".previous", "earlier plug-in");
+        machine.writeFile(monitorDll, "monitor the killed run copied");
+        machine.writeFile(std::string(monitorDll) + ".previous", "earlier monitor");
+        machine.writeFile(std::string(x86Folder) + "\\UNIRES.DLL", "same");
+        machine.writeFile(std::string(x86Folder) + "\\UNIRES.DLL.previous", "same");
+        machine.writeFile(std::string(x86Folder) + "\\other.dll.previous", "another program's");
+    }
+    bool putBack() {
+        bool ok = false;
+        window.onDialogThread([&] {
+            DialogContext& c = desktop.dialog.context();
+            DialogContext withNotes{c.platform, c.config, c.window, c.values, c.calls, notes};
+            ok = putBackKeptFiles(withNotes, x86Folder);
+        });
+        return ok;
+    }
+    const std::string plugin = std::string(x86Folder) + "\\TKTPLUG.dll";
+    Notes notes;
+};
+
+TEST(KeptFiles, AreEachPutBackOrRemovedAndTheLogSaysSo) {
+    KilledRun run;
+    run.prepare();
+    ASSERT_TRUE(run.putBack());
+    EXPECT_EQ(contentOf(run.machine, run.plugin), "earlier plug-in");
+    EXPECT_EQ(contentOf(run.machine, monitorDll), "earlier monitor");
+    EXPECT_EQ(contentOf(run.machine, std::string(x86Folder) + "\\UNIRES.DLL"), "same");
+    EXPECT_FALSE(run.machine.exists(run.plugin + ".previous"));
+    EXPECT_FALSE(run.machine.exists(std::string(monitorDll) + ".previous"));
+    EXPECT_FALSE(run.machine.exists(std::string(x86Folder) + "\\UNIRES.DLL.previous"));
+    EXPECT_EQ(contentOf(run.machine, std::string(x86Folder) + "\\other.dll.previous"), "another program's");
+    std::vector<std::string> lines = run.notes.lines;
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         std::string(monitorDll) + ".previous, kept aside by an installation that was ended before it "
+                         "finished, was put back as " + monitorDll + ".",
+                         std::string(x86Folder) + "\\TKTPLUG.dll.previous, kept aside by an installation that was ended "
+                         "before it finished, was put back as " + run.plugin + ".",
+                         std::string(x86Folder) + "\\UNIRES.DLL.previous, kept aside by an installation that was ended "
+                         "before it finished, was removed: " + x86Folder + "\\UNIRES.DLL holds the same bytes."}));
+}
+
+// The next installation starts by putting them back, so that what it moves aside is what the
+// machine had; it ends with none left.
+TEST(KeptFiles, TheNextInstallationPutsThemBackBeforeItCopies) {
+    for (int driverIndex : {0, firstLabel}) {
+        KilledRun run;
+        run.install(driverIndex);
+        ASSERT_TRUE(run.finished()) << driverIndex;
+        EXPECT_FALSE(run.machine.exists(run.plugin + ".previous"));
+        EXPECT_FALSE(run.machine.exists(std::string(monitorDll) + ".previous"));
+        std::vector<std::string> log = run.machine.log();
+        EXPECT_LT(firstOf(log, "MoveFile " + run.plugin + ".previous " + run.plugin), firstOf(log, "CopyFile"));
+        if (driverIndex == 0) EXPECT_EQ(contentOf(run.machine, monitorDll), "earlier monitor");
+    }
+}
+
+TEST(KeptFiles, OneThatCannotBePutBackStopsBeforeAnythingIsCopied) {
+    KilledRun run;
+    run.machine.failingCalls["MoveFile " + run.plugin] = 5;
+    run.install(0);
+    ASSERT_EQ(run.window.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.window.messageBoxes[0].text,
+              run.plugin + ".previous, kept aside by an installation that was ended before it finished, could not be "
+              "put back as " + run.plugin + ".\r\nNothing was installed. Put it back by hand and start the program again.");
+    EXPECT_TRUE(run.machine.logMatching("CopyFile").empty());
+    EXPECT_EQ(contentOf(run.machine, run.plugin + ".previous"), "earlier plug-in");
+    EXPECT_TRUE(run.window.installEnabled);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "install/installation_tail.h"
 #include "ports/port_auto_selection.h"
 #include "ports/port_registry.h"
 #include "tests/core/fixture.h"
@@ -308,17 +309,25 @@ TEST(SerialPortSearch, ADeviceThatVanishesIsPassedOver) {
     EXPECT_TRUE(search.machine.serial.errorBoxes().empty());
 }
 
-// The printer was created on a parallel port because there is no serial port: the status
-// line keeps naming that port.
+// The tail created a serial printer on a parallel port because there is no serial port: the
+// search ends with the status line naming that port.
 TEST(SerialPortSearch, NoSerialPortKeepsTheTailsStatus) {
     PortSearch search;
     search.addPrinter("Receipt", "LPT1:");
     search.open();
-    search.run([&](DialogContext& context) { context.calls.statusStep("There's no serialport,the current port isLPT1:"); });
-    search.searchSerial();
+    search.run([&](DialogContext& context) {
+        context.values.portKind = portKindSerial;
+        context.values.portsFound = false;
+        context.values.setDefaultPrinter = 0;
+        context.values.ports.parallel = {"LPT1:"};
+        finishInstallation(context, "Receipt", "Thermal Driver", receiptFinishPauseMs);
+    });
     EXPECT_EQ(search.window.status, "There's no serialport,the current port isLPT1:");
     EXPECT_TRUE(search.window.promptPreselections.empty());
     EXPECT_EQ(search.spoolerRestarts(), 0);
+    EXPECT_EQ(search.portOf("Receipt"), "LPT1:");
+    EXPECT_EQ(search.window.installText, "&Finish");
+    EXPECT_EQ(search.progress().back(), 100);
 }
 
 TEST(SerialPortSearch, ClosingTheDialogWhileAProbeRunsEndsIt) {

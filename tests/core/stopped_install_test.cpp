@@ -94,11 +94,26 @@ TEST_F(StoppedInstall, AnInstallWhoseSpoolerCannotStartRegistersNothingAndLeaves
 
 TEST_F(StoppedInstall, ASpoolerThatCannotBeRestartedForTheMonitorStopsTheLabelInstall) {
     prepare();
-    machine.monitors.push_back({"Advanced Language Monitor", "Windows NT x86", "old.dll"});
+    // The monitor of an earlier installation, with its DLL where this one puts it.
+    const std::string dll = "C:\\Windows\\SysWOW64\\almon64.dll";
+    machine.monitors.push_back({"Advanced Language Monitor", "Windows x64", dll});
+    machine.writeFile(dll, "earlier monitor");
     machine.services["Spooler"].stopRefusal = 1053;
     install(firstLabel, portKindParallel);
     EXPECT_TRUE(window.installEnabled);
-    EXPECT_EQ(window.messageBoxes.back().text.rfind("The service Spooler could not be stopped.\r\n\r\n", 0), 0u);
+    ASSERT_GE(window.messageBoxes.size(), 2u);
+    EXPECT_EQ(window.messageBoxes[window.messageBoxes.size() - 2].text.rfind(
+                  "The service Spooler could not be stopped.\r\n\r\n", 0),
+              0u);
+    // The monitor removed for ours is registered again, and the box says so.
+    EXPECT_EQ(window.messageBoxes.back().text,
+              "Failed to add Monitor\r\nThe monitor DLL C:\\Windows\\SysWOW64\\almon64.dll that was there before is "
+              "back as it was.\r\nThe Advanced Language Monitor installed before is registered again.");
+    EXPECT_EQ(window.messageBoxes.back().caption, "multisetup");
+    ASSERT_EQ(machine.monitors.size(), 1u);
+    EXPECT_EQ(machine.monitors[0].name, "Advanced Language Monitor");
+    EXPECT_EQ(machine.monitors[0].dllName, dll);
+    EXPECT_FALSE(machine.exists(dll + ".previous"));
     EXPECT_TRUE(machine.drivers.empty());
     EXPECT_TRUE(machine.printers.empty());
     EXPECT_FALSE(saw("The installation is completed."));
