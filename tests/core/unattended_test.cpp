@@ -5,10 +5,12 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "app/program_entry.h"
 #include "app/unattended_run.h"
 #include "config/unattended_texts.h"
 #include "probe/port_enumeration.h"
 #include "tests/core/fixture.h"
+#include "tests/core/sim_program_host.h"
 
 namespace setup::test {
 
@@ -78,11 +80,63 @@ TEST(ProgramOptions, RefusesWhatItCannotUse) {
     EXPECT_EQ(refusal("/quiet /?"), "");
 }
 
+// Every option is read: a /quiet or /log after a refused option still counts, and the
+// refusal is the first one met.
+TEST(ProgramOptions, ReadsTheWholeLineAfterARefusal) {
+    ParsedCommandLine line = parseCommandLine(
+        "setup.exe /bogus /quiet \"/printer:Series R01\" /port:parallel /portname:LPT1: /log:C:\\x.log",
+        Program::MultiSetup);
+    EXPECT_EQ(line.refusal, "Unknown option /bogus.");
+    EXPECT_TRUE(line.options.quiet);
+    EXPECT_EQ(line.options.logPath, "C:\\x.log");
+    line = parseCommandLine("setup.exe /printer:a /printer:b /quiet /port:usb", Program::MultiSetup);
+    EXPECT_EQ(line.refusal, "The option /printer is given twice.");
+    EXPECT_TRUE(line.options.quiet);
+    // A quotation mark left open: the log before it counts, and so does a /quiet it swallowed.
+    line = parseCommandLine("setup.exe /log:C:\\x.log \"/printer:Series R01 /QUIET /port:usb", Program::MultiSetup);
+    EXPECT_EQ(line.refusal, "A quotation mark is not closed.");
+    EXPECT_TRUE(line.options.quiet);
+    EXPECT_EQ(line.options.logPath, "C:\\x.log");
+    EXPECT_FALSE(line.options.none);
+    EXPECT_FALSE(parseCommandLine("setup.exe /bogus", Program::MultiSetup).options.none);
+    EXPECT_TRUE(parseCommandLine("\"C:\\a b\\setup.exe\"", Program::MultiSetup).options.none);
+}
+
+TEST(ProgramOptions, ALogInThePackagesPlacesIsTold) {
+    struct Case {
+        const char* path;
+        const char* currentFolder;
+        bool inPlaces;
+    } cases[] = {
+        {"C:\\Ticket\\setup.log", "C:\\Deploy", true},
+        {"c:/barcode/x86/a.log", "C:\\Deploy", true},
+        {"C:\\DriverName.cfg", "C:\\Deploy", true},
+        {"C:\\Ticket", "C:\\Deploy", true},              // a file where the folder goes
+        {"C:\\Ticket. \\a.log", "C:\\Deploy", true},    // trailing dots and blanks are dropped
+        {"C:\\DriverName.cfg:log", "C:\\Deploy", true},  // a stream of that file
+        {"\\\\?\\C:\\Barcode\\a.log", "C:\\Deploy", true},
+        {"C:\\Deploy\\..\\Ticket\\a.log", "C:\\Deploy", true},
+        {"..\\Ticket\\a.log", "C:\\Deploy", true},
+        {"Ticket\\a.log", "C:\\", true},
+        {"C:Ticket\\a.log", "C:\\", true},
+        {"\\Barcode\\a.log", "C:\\Deploy", true},
+        {"Ticket\\a.log", "C:\\Deploy", false},
+        {"C:\\Logs\\Ticket\\a.log", "C:\\Deploy", false},
+        {"C:\\Tickets.log", "C:\\Deploy", false},
+        {"C:\\DriverName.cfg.log", "C:\\Deploy", false},
+        {"D:\\Ticket\\a.log", "C:\\Deploy", false},
+        {"\\Ticket\\a.log", "D:\\Deploy", false},
+        {"\\\\server\\share\\Ticket\\a.log", "C:\\Deploy", false},
+        {"C:\\setup.log", "C:\\Deploy", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(inPackagePlaces(c.path, c.currentFolder), c.inPlaces) << c.path;
+}
+
 TEST(ProgramOptions, UsageNamesTheExitCodesAndTheOptionsOfEachProgram) {
     const std::string multi = usageText(Program::MultiSetup);
     const std::string solo = usageText(Program::SoloSetup, "Unknown option /x.");
     for (const char* code : {"0 installed", "1167 installed", "2 no driver", "13 the package", "87 invalid",
-                             "1603 the installation failed", "1618 another installer"})
+                             "1603 the installation failed", "1618 another installer", "1622 the log cannot be"})
         EXPECT_NE(multi.find(code), std::string::npos) << code;
     EXPECT_EQ(multi.rfind("Usage: multisetup ", 0), 0u);
     EXPECT_EQ(multi.find("/name"), std::string::npos);
@@ -157,24 +211,13 @@ struct Deployment {
         }
     }
 
-    // Runs the program with these arguments until its dialog ends; the user, if any, acts
-    // once preparation has finished. Returns the exit code.
+    // Runs the program with these arguments through the programs' entry until its dialog
+    // ends; the user, if any, acts once preparation has finished. Returns the exit code.
     int run(const std::string& arguments, const std::function<void()>& user = {},
             const std::function<void()>& beforeEnd = {}) {
-        const std::string commandLine = machine.title + ".exe " + arguments;
-        ParsedCommandLine line = parseCommandLine(commandLine, program);
-        EXPECT_EQ(line.refusal, "");
-        const BuildConfig& config = buildConfig(program);
-        UnattendedRun unattended(machine.platform(), config, window, line.options, commandLine);
-        MainDialog dialog(unattended.platform(), config, unattended.window(), engines, &unattended.notes());
-        window.open(unattended.events(dialog));
-        if (user) {
-            EXPECT_TRUE(window.waitFor([&] { return window.installEnabled; }));
-            user();
-        }
-        EXPECT_TRUE(window.waitClosed(std::chrono::seconds(30))) << "the run did not end";
-        if (beforeEnd) beforeEnd();
-        return unattended.end(dialog);
+        host.user = user;
+        host.afterClose = beforeEnd;
+        return runProgram(program, machine.title + ".exe " + arguments, machine.platform(), host, engines);
     }
 
     // The log's lines without their time stamps, which must all be there.
@@ -207,6 +250,7 @@ struct Deployment {
     sim::SimWindows machine;
     Program program;
     sim::SimMainWindow window;
+    SimProgramHost host{window};
     DriverEngines engines;
 };
 
@@ -281,9 +325,11 @@ TEST(QuietRun, UsbSearchFindingNothingLogsTheWholeRun) {
         "Install pressed (by rule).",
         "Status: Adding printer drive Series R01",
         "Status: Driver Series R01 is added",
-        "Failed: OpenPrinter(Series R01), error 1801",
+        // Asking whether the printer is there already is no failure.
+        "No printer Series R01 yet (OpenPrinter: error 1801)",
         "Status: Added the printer Series R01",
-        "Status: Set the printer Series R01 to default printer",
+        // Without /default the status line still names it; the log says what happened.
+        "The default printer stays as it was.",
         "Status: Checking USB ports...",
         "Status: Checking  USB001 ....",
         "Status: Checking  USB002 ....",
@@ -342,12 +388,15 @@ TEST(QuietRun, ANamedSerialPortIsUsedWithoutASearch) {
               "9600");
 }
 
-TEST(QuietRun, TcpIpWithoutAPortStopsWithoutTheMonitorsDialog) {
+// Only the port monitor's own dialog could add the port: a command line that needs one is
+// refused before anything is installed.
+TEST(QuietRun, TcpIpWithoutAPortIsRefusedWithoutTheMonitorsDialog) {
     Deployment till;
-    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:tcpip" + quietLog), 1603);
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:tcpip" + quietLog), 87);
     EXPECT_TRUE(till.machine.printers.empty());
+    EXPECT_TRUE(till.machine.drivers.empty());
     EXPECT_TRUE(till.machine.logMatching("AddPort").empty());
-    EXPECT_TRUE(till.logged("AddPort(Standard TCP/IP Port) not called: the port monitor's dialog needs a user"));
+    EXPECT_TRUE(till.logged("Command line: this machine has no TCP/IP port: add one first and name it with /portname."));
     EXPECT_FALSE(till.packageLeft());
 }
 
@@ -389,7 +438,9 @@ TEST(QuietRun, PackageAndLockProblemsHaveTheirCodes) {
 
 TEST(QuietRun, ALogThatCannotBeWrittenDoesNotStopTheInstallation) {
     Deployment till;
+    // The log opens; none of its lines can then be written.
     till.machine.failingCalls[std::string("AppendFile ") + logPath] = 5;
+    till.machine.callsBeforeFailing[std::string("AppendFile ") + logPath] = 1;
     // Once the log can be written again, the exit code's line says how much is missing.
     const int code = till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog, {},
                               [&] { till.machine.failingCalls.clear(); });
