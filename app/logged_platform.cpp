@@ -1,5 +1,6 @@
 #include "app/logged_platform.h"
 
+#include <map>
 #include <memory>
 
 namespace setup {
@@ -85,8 +86,15 @@ public:
     SpoolerCall addMonitor(const MonitorRecord& monitor) override {
         return log_.check(inner_.addMonitor(monitor), "AddMonitor", monitor.name);
     }
+    // Opening a printer is how the program asks whether one of that name is there: "no
+    // such printer" is an answer, not a failure.
     Result<Handle> openPrinter(const std::string& name, const std::string& datatype, std::uint32_t access) override {
-        return log_.check(inner_.openPrinter(name, datatype, access), "OpenPrinter", name);
+        Result<Handle> printer = inner_.openPrinter(name, datatype, access);
+        if (!printer && printer.error() == spooler_error::invalidPrinterName) {
+            runLog_.ansiLine("", "No printer " + name + " yet (OpenPrinter: error 1801)");
+            return printer;
+        }
+        return log_.check(std::move(printer), "OpenPrinter", name);
     }
     SpoolerCall setPrinterCommand(Handle printer, std::uint32_t command) override {
         return log_.check(inner_.setPrinterCommand(printer, command), "SetPrinter");
@@ -127,6 +135,49 @@ private:
     RunLog& runLog_;
 };
 
+// The archiver DLL: a copy that is there and cannot be used is logged with its path. One
+// that is not there is looked for in the next folder; the run says at its end where.
+class LoggedPlatform::Archiver : public ArchiverDll {
+public:
+    Archiver(ArchiverDll& inner, FileSystem& files, RunLog& log) : inner_(inner), files_(files), log_(log) {}
+    Handle load(const std::string& path) override {
+        Handle module = inner_.load(path);
+        if (module == 0 && files_.attributesW(path)) log_.line("Failed: LoadLibraryEx(" + path + "): it does not load");
+        if (module != 0) paths_[module] = path;
+        return module;
+    }
+    void free(Handle module) override {
+        paths_.erase(module);
+        inner_.free(module);
+    }
+    EntryPoint find(Handle module, const std::string& name) override {
+        EntryPoint entry = inner_.find(module, name);
+        if (entry == 0)
+            log_.line("Failed: GetProcAddress(" + paths_[module] + ", " + name +
+                      "): no such entry point, so it is not the archiver this program drives");
+        return entry;
+    }
+    ArchiverCall sevenZip(EntryPoint entry, Handle window, const std::string& commandLine, std::string& output,
+                          std::uint32_t outputSize) override {
+        return inner_.sevenZip(entry, window, commandLine, output, outputSize);
+    }
+    bool setOwnerWindowEx(EntryPoint entry, Handle window, Progress progress) override {
+        return inner_.setOwnerWindowEx(entry, window, std::move(progress));
+    }
+    bool killOwnerWindowEx(EntryPoint entry, Handle window) override {
+        return inner_.killOwnerWindowEx(entry, window);
+    }
+    ArchiverListing listEntries(EntryPoint entry, const std::string& archivePath, std::uint32_t outputSize) override {
+        return inner_.listEntries(entry, archivePath, outputSize);
+    }
+
+private:
+    ArchiverDll& inner_;
+    FileSystem& files_;
+    RunLog& log_;
+    std::map<Handle, std::string> paths_;
+};
+
 class LoggedPlatform::Registry : public setup::Registry {
 public:
     Registry(setup::Registry& inner, RunLog& log) : inner_(inner), log_(log) {}
@@ -160,7 +211,8 @@ LoggedPlatform::LoggedPlatform(const Platform& system, RunLog& log, bool unatten
     : services_(std::make_unique<Services>(system.services, log)),
       spooler_(std::make_unique<Spooler>(system.spooler, log, unattended)),
       registry_(std::make_unique<Registry>(system.registry, log)),
-      platform_{*services_, *spooler_, *registry_, system.files, system.system, system.archiver, system.serial} {}
+      archiver_(std::make_unique<Archiver>(system.archiver, system.files, log)),
+      platform_{*services_, *spooler_, *registry_, system.files, system.system, *archiver_, system.serial} {}
 
 LoggedPlatform::~LoggedPlatform() = default;
 

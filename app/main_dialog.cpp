@@ -112,7 +112,11 @@ void MainDialog::prepare() {
         [this] { extractPackage(context_, archiveLibrary, package); },
         [this] { fillDriverList(context_, package); },
         [this] { probeOs(context_); },
-        [this] { window_.enableInstall(true); },
+        [this] {
+            unpackedWhenPrepared = package.unpacked;
+            prepared = true;
+            window_.enableInstall(true);
+        },
     };
     for (const auto& step : steps) {
         if (closing()) return;
@@ -195,10 +199,12 @@ void MainDialog::refuseInstall(const std::string& message) {
 }
 
 void MainDialog::onCancel() {
+    closedByUser = true;
     window_.endDialog(message_box::idCancel);
 }
 
 void MainDialog::onClose() {
+    closedByUser = true;
     window_.endDialog(message_box::idCancel);
 }
 

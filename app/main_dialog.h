@@ -50,6 +50,12 @@ public:
     PackageState package;
     // The dialog ended at once because another installer holds the machine.
     bool anotherInstallerRunning = false;
+    // Preparation reached its end, and whether the package was unpacked then (the dialog's
+    // end removes it again).
+    std::atomic<bool> prepared{false};
+    bool unpackedWhenPrepared = false;
+    // The user ended the dialog: Cancel, Escape or the close box.
+    bool closedByUser = false;
 
 private:
     // DialogCalls.

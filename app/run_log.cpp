@@ -31,6 +31,10 @@ std::string oneLine(const std::string& text) {
 RunLog::RunLog(FileSystem& files, System& system, std::optional<std::string> path)
     : files_(files), system_(system), path_(std::move(path)) {}
 
+bool RunLog::open() {
+    return !path_ || files_.appendFileW(*path_, "");
+}
+
 void RunLog::line(const std::string& text) {
     if (!path_) return;
     std::lock_guard<std::mutex> lock(lock_);

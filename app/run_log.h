@@ -18,6 +18,9 @@ public:
     RunLog(FileSystem& files, System& system, std::optional<std::string> path);
 
     bool enabled() const { return path_.has_value(); }
+    // Opens the file for appending, creating it when it is not there, and writes nothing;
+    // false when it cannot be opened. Without a path there is nothing to open: true.
+    bool open();
     // Writes a line of UTF-8 text; line breaks inside it are written as \n.
     void line(const std::string& text);
     // The same for a text in the ANSI code page, as the program shows it.

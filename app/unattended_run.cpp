@@ -5,12 +5,12 @@
 
 namespace setup {
 
-namespace {
-
 void logStart(RunLog& log, Program program, const std::string& commandLine) {
     log.line(std::string(buildConfig(program).programName) + " " + programVersion(program) +
              ", command line: " + commandLine);
 }
+
+namespace {
 
 const char* meaning(int code) {
     switch (code) {
@@ -21,12 +21,13 @@ const char* meaning(int code) {
         case exit_code::invalidCommandLine: return "invalid command line, unknown printer or port";
         case exit_code::cancelled: return "closed by the user";
         case exit_code::alreadyRunning: return "another installer is running";
+        case exit_code::logNotOpened: return "the log cannot be opened";
         default: return "the installation failed";
     }
 }
 
-void logExitCode(RunLog& log, int code) {
-    std::string line = "Exit code " + std::to_string(code) + ": " + meaning(code);
+void logExitCode(RunLog& log, int code, const char* what) {
+    std::string line = "Exit code " + std::to_string(code) + ": " + what;
     if (int lost = log.linesLost()) line += " (" + std::to_string(lost) + " lines of this log could not be written)";
     log.line(line);
 }
@@ -43,19 +44,34 @@ int exitCodeOf(const RunEnd& run) {
     return exit_code::failed;
 }
 
+RunEnd runEndOf(const MainDialog& dialog) {
+    RunEnd run;
+    run.anotherInstaller = dialog.anotherInstallerRunning;
+    run.prepared = dialog.prepared;
+    run.packageUnpacked = dialog.unpackedWhenPrepared;
+    run.packageProblem = !dialog.package.problem.empty();
+    run.completed = dialog.values.installationCompleted;
+    run.portConfirmed = dialog.values.printerPortConfirmed;
+    run.endedByUser = dialog.closedByUser;
+    return run;
+}
+
 UnattendedRun::UnattendedRun(const Platform& system, const BuildConfig& config, MainWindow& window,
-                             const CommandLineOptions& options, const std::string& commandLine)
+                             const CommandLineOptions& options, RunLog& log)
     : config_(config),
       options_(options),
       system_(system),
-      log_(system.files, system.system, options.logPath),
-      view_(window, options_, log_, system.files) {
-    logStart(log_, config.program, commandLine);
-    if (!options_.none) logged_ = std::make_unique<LoggedPlatform>(system_, log_, options_.quiet);
-}
+      log_(log),
+      logged_(std::make_unique<LoggedPlatform>(system_, log_, options_.quiet)),
+      view_(window, options_, log_, logged_->platform()) {}
 
 Platform& UnattendedRun::platform() {
-    return logged_ ? logged_->platform() : system_;
+    return logged_->platform();
+}
+
+void UnattendedRun::windowNotCreated(std::uint32_t error) {
+    log_.line("The main window could not be created: " + log_.fromAnsi(systemErrorText(system_.system, error)) +
+              ". Nothing was installed.");
 }
 
 MainWindowEvents& UnattendedRun::events(MainDialog& dialog) {
@@ -65,30 +81,23 @@ MainWindowEvents& UnattendedRun::events(MainDialog& dialog) {
 
 int UnattendedRun::end(const MainDialog& dialog) {
     const InstallValues& values = dialog.values;
-    RunEnd run;
-    run.anotherInstaller = dialog.anotherInstallerRunning;
-    run.prepared = view_.prepared();
-    run.packageUnpacked = view_.packageUnpacked();
-    run.packageProblem = !dialog.package.problem.empty();
+    RunEnd run = runEndOf(dialog);
     run.choiceRefused = view_.choiceRefused();
-    run.completed = values.installationCompleted;
-    run.portConfirmed = values.printerPortConfirmed;
-    run.endedByUser = view_.endedByUser();
     if (run.completed)
         log_.ansiLine("The printer is on ", values.printerPort + (run.portConfirmed ? "" : ", where the search did not find it"));
     const int code = exitCodeOf(run);
-    logExitCode(log_, code);
+    logExitCode(log_, code, meaning(code));
     return code;
 }
 
-int commandLineExitCode(const Platform& system, Program program, const ParsedCommandLine& parsed,
-                        const std::string& commandLine) {
-    RunLog log(system.files, system.system, parsed.options.logPath);
-    logStart(log, program, commandLine);
-    const int code = parsed.refusal.empty() ? exit_code::installed : exit_code::invalidCommandLine;
-    if (!parsed.refusal.empty()) log.line("Command line refused: " + parsed.refusal);
-    logExitCode(log, code);
-    return code;
+int commandLineExitCode(RunLog& log, const ParsedCommandLine& parsed) {
+    if (parsed.refusal.empty()) {
+        logExitCode(log, exit_code::installed, "the usage text was shown, nothing was installed");
+        return exit_code::installed;
+    }
+    log.line("Command line refused: " + parsed.refusal);
+    logExitCode(log, exit_code::invalidCommandLine, meaning(exit_code::invalidCommandLine));
+    return exit_code::invalidCommandLine;
 }
 
 }  // namespace setup

@@ -26,14 +26,18 @@ struct RunEnd {
 };
 
 int exitCodeOf(const RunEnd& run);
+// What the dialog saw of its run; whether a choice was refused is the view's to add.
+RunEnd runEndOf(const MainDialog& dialog);
+
+// The log's first line: the program, its version and the command line.
+void logStart(RunLog& log, Program program, const std::string& commandLine);
 
 // One run of the program as its command line shapes it: the log, the system as the dialog
-// sees it (its failed calls logged) and the view between the dialog and its window. With no
-// option at all, the dialog gets the system and the window as they are.
+// sees it (its failed calls logged) and the view between the dialog and its window.
 class UnattendedRun {
 public:
     UnattendedRun(const Platform& system, const BuildConfig& config, MainWindow& window,
-                  const CommandLineOptions& options, const std::string& commandLine);
+                  const CommandLineOptions& options, RunLog& log);
 
     Platform& platform();
     MainWindow& window() { return view_; }
@@ -41,6 +45,8 @@ public:
     RunNotes& notes() { return log_; }
     // The events the window delivers, for the dialog given.
     MainWindowEvents& events(MainDialog& dialog);
+    // The dialog's window could not be created: nothing ran.
+    void windowNotCreated(std::uint32_t error);
     // Once the dialog has ended: logs where the printer is and the exit code, and returns it.
     int end(const MainDialog& dialog);
 
@@ -48,14 +54,13 @@ private:
     const BuildConfig& config_;
     CommandLineOptions options_;
     Platform system_;
-    RunLog log_;
+    RunLog& log_;
     std::unique_ptr<LoggedPlatform> logged_;
     UnattendedView view_;
 };
 
 // A command line the program cannot use, or one that asks for the usage text: the log says
-// so when its place is known. Returns the exit code.
-int commandLineExitCode(const Platform& system, Program program, const ParsedCommandLine& parsed,
-                        const std::string& commandLine);
+// which. Returns the exit code.
+int commandLineExitCode(RunLog& log, const ParsedCommandLine& parsed);
 
 }  // namespace setup

@@ -114,8 +114,8 @@ int unattendedAnswer(std::uint32_t style) {
     }
 }
 
-UnattendedView::UnattendedView(MainWindow& window, const CommandLineOptions& options, RunLog& log, FileSystem& files)
-    : window_(window), options_(options), log_(log), files_(files) {}
+UnattendedView::UnattendedView(MainWindow& window, const CommandLineOptions& options, RunLog& log, Platform& system)
+    : window_(window), options_(options), log_(log), system_(system), files_(system.files) {}
 
 // --- events ---
 
@@ -133,24 +133,36 @@ void UnattendedView::onEndSession() {
 }
 
 void UnattendedView::onCancel() {
-    endedByUser_ = true;
     log_.line("The user pressed Cancel.");
     dialog_->onCancel();
 }
 
 void UnattendedView::onClose() {
-    endedByUser_ = true;
     log_.line("The user closed the window.");
     dialog_->onClose();
 }
 
 // --- what the dialog shows ---
 
+namespace {
+
+bool namesTheDefaultPrinter(const std::string& status) {
+    const std::string head = text::setDefaultHead, tail = text::setDefaultTail;
+    return status.size() >= head.size() + tail.size() && status.rfind(head, 0) == 0 &&
+           status.compare(status.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
 void UnattendedView::setStatusLine(const std::string& text) {
     window_.setStatusLine(text);
     // The status line is copied again at every refresh: a text is one event, once.
     if (text == lastStatus_) return;
     lastStatus_ = text;
+    // The status line names the printer as the default one also when the box was not
+    // ticked; the log says what happened.
+    if (namesTheDefaultPrinter(text) && dialog_->values.setDefaultPrinter != 1)
+        return log_.line("The default printer stays as it was.");
     log_.ansiLine("Status: ", text);
 }
 
@@ -240,10 +252,9 @@ int UnattendedView::runSerialPrompt(SerialPromptEvents& events) {
 void UnattendedView::enableInstall(bool enabled) {
     window_.enableInstall(enabled);
     if (!enabled) return;
-    // The first time is the preparation thread's last step: the package is as it will stay.
-    if (!prepared_.exchange(true)) {
-        packageUnpacked_ = dialog_->package.unpacked;
-        if (!options_.none) post(&UnattendedView::firstStep);
+    // The first time is the preparation thread's last step.
+    if (!installEnabledOnce_.exchange(true)) {
+        post(&UnattendedView::firstStep);
     } else if (options_.quiet) {
         post(&UnattendedView::nextStep);
     }
@@ -262,6 +273,10 @@ void UnattendedView::post(void (UnattendedView::*step)()) {
 void UnattendedView::firstStep() {
     DialogContext& context = dialog_->context();
     log_.ansiLine("System: ", systemDescription(context.platform.system, context.config, context.values.is64Bit));
+    if (!dialog_->unpackedWhenPrepared) {
+        logMissingPackage();
+        if (options_.quiet) return stop("there is no driver package to install from");
+    }
     preselect();
     if (!options_.quiet) return;
     if (choiceRefused_) return stop("the command line asks for what this machine or package does not offer");
@@ -276,13 +291,44 @@ void UnattendedView::nextStep() {
         log_.line("Finish pressed (by rule).");
         return dialog_->onInstallClicked();
     }
-    stop("the installation did not complete");
+    stop("the installation did not complete; the status line reads \"" + log_.fromAnsi(lastStatus_) + "\"");
 }
 
+// Ends as the close box would, without anybody having closed it.
 void UnattendedView::stop(const std::string& why) {
     finishing_ = true;
     log_.line("The run ends: " + why + ".");
-    dialog_->onClose();
+    window_.endDialog(message_box::idCancel);
+}
+
+void UnattendedView::logMissingPackage() {
+    if (!dialog_->package.problem.empty()) {
+        log_.ansiLine("The driver package was not unpacked: ", dialog_->package.problem);
+        return;
+    }
+    const std::string folder = files_.currentDirectoryW();
+    const std::string archive = folder + "\\" + packageFileName;
+    if (!files_.attributesW(archive)) {
+        log_.line("No driver package: " + std::string(packageFileName) + " is not in " + folder +
+                  ", the folder the program was started from, where it is looked for.");
+        return;
+    }
+    const std::string programFolder = system_.system.programFolderW(), systemFolder = system_.system.systemFolderW();
+    if (!files_.attributesW(programFolder + "\\" + archiverDllName) &&
+        !files_.attributesW(systemFolder + "\\" + archiverDllName)) {
+        log_.line("No driver package: " + std::string(archiverDllName) + " is neither in the program's folder " +
+                  programFolder + " nor in the system folder " + systemFolder + ".");
+        return;
+    }
+    Result<Handle> held = files_.openReadOnlyLockedW(archive);
+    if (!held) {
+        log_.line("No driver package: " + archive + " cannot be opened for reading: " +
+                  log_.fromAnsi(systemErrorText(system_.system, held.error())) + ".");
+        return;
+    }
+    files_.closeFile(*held);
+    log_.line("No driver package: " + archive + " could not be unpacked with " + archiverDllName +
+              " (the lines above say why).");
 }
 
 void UnattendedView::refuseChoice(const std::string& why) {
@@ -291,16 +337,14 @@ void UnattendedView::refuseChoice(const std::string& why) {
 }
 
 void UnattendedView::preselect() {
-    if (options_.printer) selectPrinter(*options_.printer);
+    // Without a package the driver list is empty for no fault of the command line.
+    if (options_.printer && dialog_->unpackedWhenPrepared) selectPrinter(*options_.printer);
     if (options_.portKind) {
         window_.portListSelect(*options_.portKind);
         choosePort();
     }
-    if (options_.name) {
-        std::optional<std::string> name = files_.ansiSpelling(*options_.name);
-        if (name) window_.setPrinterName(*name);
-        else refuseChoice("the name " + *options_.name + " cannot be spelt in this system's code page.");
-    }
+    // The command line's check made sure the name can be spelt.
+    if (options_.name) window_.setPrinterName(files_.ansiSpelling(*options_.name).value_or(""));
     // The box follows the command line, and the next refresh must not tick it again.
     dialog_->values.setDefaultPrinter = options_.setDefault ? 1 : 0;
     dialog_->onUpdateData(0);
@@ -327,6 +371,9 @@ void UnattendedView::choosePort() {
         if (ports.size() > 1 && (kind == portKindParallel || kind == portKindTcpIp))
             refuseChoice("this machine has more than one " + kindName + " port (" + log_.fromAnsi(joined(ports)) +
                          "): /portname names the one to use.");
+        // Only the port monitor's own dialog adds one, and nobody is there to fill it in.
+        if (ports.empty() && kind == portKindTcpIp && options_.quiet)
+            refuseChoice("this machine has no TCP/IP port: add one first and name it with /portname.");
         return;
     }
     std::optional<std::string> port = files_.ansiSpelling(*options_.portName);

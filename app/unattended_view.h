@@ -21,14 +21,11 @@ class MainDialog;
 // difference.
 class UnattendedView : public MainWindow, public MainWindowEvents {
 public:
-    UnattendedView(MainWindow& window, const CommandLineOptions& options, RunLog& log, FileSystem& files);
+    UnattendedView(MainWindow& window, const CommandLineOptions& options, RunLog& log, Platform& system);
     void attach(MainDialog& dialog) { dialog_ = &dialog; }
 
-    // What the view saw of the run.
-    bool prepared() const { return prepared_; }
-    bool packageUnpacked() const { return packageUnpacked_; }  // when preparation ended
+    // The command line asked for what this machine or package does not offer.
     bool choiceRefused() const { return choiceRefused_; }
-    bool endedByUser() const { return endedByUser_; }
 
     // --- MainWindowEvents: from the window to the dialog ---
     bool onInitDialog() override;
@@ -105,22 +102,23 @@ private:
     void choosePort();
     // The command line asks for something this machine or package does not offer.
     void refuseChoice(const std::string& why);
+    // Preparation did not unpack the package: why, in the log.
+    void logMissingPackage();
     // A quiet run that cannot go on ends as the close box would end it.
     void stop(const std::string& why);
 
     MainWindow& window_;
     const CommandLineOptions& options_;
     RunLog& log_;
+    Platform& system_;
     FileSystem& files_;
     MainDialog* dialog_ = nullptr;
     std::vector<std::string> driverNames_;
     std::string lastStatus_;
     std::atomic<bool> stepPending_{false};
-    std::atomic<bool> prepared_{false};
-    bool packageUnpacked_ = false;
+    std::atomic<bool> installEnabledOnce_{false};
     bool finishing_ = false;
     bool choiceRefused_ = false;
-    bool endedByUser_ = false;
 };
 
 // The answer a quiet run gives a message box of that style: Cancel where the box has it, No

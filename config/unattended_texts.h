@@ -19,6 +19,7 @@ constexpr int printerNotFound = 1167;      // ERROR_DEVICE_NOT_CONNECTED: instal
 constexpr int cancelled = 1602;            // ERROR_INSTALL_USEREXIT: the user closed the program
 constexpr int failed = 1603;               // ERROR_INSTALL_FAILURE
 constexpr int alreadyRunning = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
+constexpr int logNotOpened = 1622;         // ERROR_INSTALL_LOG_FAILURE: /log cannot be opened for appending
 }  // namespace exit_code
 
 namespace text {
@@ -48,7 +49,8 @@ constexpr const char* usageExitCodes =
     "Exit codes: 0 installed; 1167 installed, but the USB or serial search found no printer (the\r\n"
     "log names its port); 2 no driver package; 13 the package is damaged or was refused;\r\n"
     "87 invalid command line, unknown printer or port; 1602 closed by the user;\r\n"
-    "1603 the installation failed; 1618 another installer is running.";
+    "1603 the installation failed; 1618 another installer is running; 1622 the log cannot be\r\n"
+    "opened (nothing was changed).";
 
 // Why a command line is refused; %s: the option or value as given.
 constexpr const char* optionUnknown = "Unknown option %s.";
@@ -61,6 +63,16 @@ constexpr const char* optionBadBaud = "Unknown baud rate %s.";
 constexpr const char* optionUnbalancedQuote = "A quotation mark is not closed.";
 constexpr const char* quietNeedsPrinter = "/quiet needs /printer.";
 constexpr const char* quietNeedsPort = "/quiet needs /port.";
+// Refused once the system is asked; %s: the reason the spooler's rule gives, or the text.
+constexpr const char* nameRefused = "The printer name /name gives cannot be used: %s.";
+constexpr const char* nameUnspellable = "The name %s cannot be spelt in this system's code page.";
+// %s: the log's path as given.
+constexpr const char* logInPackagePlaces =
+    "The log %s would lie in the driver package's places (C:\\DriverName.cfg, C:\\Ticket\\, C:\\Barcode\\), "
+    "which every run makes and removes: give /log a place of its own.";
+constexpr const char* logNotOpened =
+    "The log %s cannot be opened for appending: its folder must exist, and the file, if it is there, must be "
+    "writable. Nothing was changed.";
 
 }  // namespace text
 

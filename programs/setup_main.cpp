@@ -2,10 +2,8 @@
 // SoloSetup). The only code that knows both the core and the Windows platform.
 #include <windows.h>
 
-#include "app/main_dialog.h"
-#include "app/unattended_run.h"
+#include "app/program_entry.h"
 #include "config/build_config.h"
-#include "config/unattended_texts.h"
 #include "install/driver_engines.h"
 #include "platform/win32/unicode.h"
 #include "platform/win32/win32_main_window.h"
@@ -23,10 +21,10 @@ bool writeTo(HANDLE output, const std::string& text) {
     return WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written > 0;
 }
 
-// The usage text goes where the starter reads: the standard output it handed over, else the
-// console the program was started from; without either, to a box, unless the run is quiet.
-void tellUsage(const std::string& usage, bool quiet) {
-    const std::string text = usage + "\r\n";
+// A text for the starter goes where the starter reads: the standard output it handed over,
+// else the console the program was started from; without either, to a box, when allowed.
+void tellStarter(const std::string& message, bool boxAllowed) {
+    const std::string text = message + "\r\n";
     if (writeTo(GetStdHandle(STD_OUTPUT_HANDLE), text)) return;
     if (AttachConsole(ATTACH_PARENT_PROCESS)) {
         HANDLE console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -35,30 +33,34 @@ void tellUsage(const std::string& usage, bool quiet) {
         FreeConsole();
         if (told) return;
     }
-    if (!quiet) MessageBoxA(nullptr, usage.c_str(), setup::buildConfig(setup::Program::SETUP_PROGRAM).programName,
-                            MB_OK | MB_ICONINFORMATION);
+    if (boxAllowed)
+        MessageBoxA(nullptr, message.c_str(), setup::buildConfig(setup::Program::SETUP_PROGRAM).programName,
+                    MB_OK | MB_ICONINFORMATION);
 }
+
+// The program on this Windows: the main dialog's resource window and the starter's console.
+class Win32Host : public setup::ProgramHost {
+public:
+    setup::MainWindow& window() override { return window_; }
+    void keepHidden() override { window_.keepHidden(); }
+    std::optional<std::uint32_t> runDialog(setup::MainWindowEvents& events) override {
+        setup::Result<std::intptr_t> ended = window_.run(events);
+        if (ended) return std::nullopt;
+        return ended.error();
+    }
+    void tell(const std::string& text, bool boxAllowed) override { tellStarter(text, boxAllowed); }
+
+private:
+    setup::win32::Win32MainWindow window_{updateMessage};
+};
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    const setup::Program program = setup::Program::SETUP_PROGRAM;
-    const setup::BuildConfig& config = setup::buildConfig(program);
     const std::string commandLine = setup::win32::utf8FromWide(GetCommandLineW());
-    const setup::ParsedCommandLine parsed = setup::parseCommandLine(commandLine, program);
     setup::win32::Win32Platform system;
-    setup::Platform platform = system.platform();
-    if (parsed.options.help || !parsed.refusal.empty()) {
-        tellUsage(setup::usageText(program, parsed.refusal), parsed.options.quiet);
-        return setup::commandLineExitCode(platform, program, parsed, commandLine);
-    }
-
-    setup::win32::Win32MainWindow window(updateMessage);
-    if (parsed.options.quiet) window.keepHidden();
+    Win32Host host;
     setup::DriverEngines engines;
-    setup::UnattendedRun run(platform, config, window, parsed.options, commandLine);
-    setup::MainDialog dialog(run.platform(), config, run.window(), engines, &run.notes());
-    window.run(run.events(dialog));
     // The program ends with its dialog; there is no message loop after it.
-    return run.end(dialog);
+    return setup::runProgram(setup::Program::SETUP_PROGRAM, commandLine, system.platform(), host, engines);
 }

@@ -741,6 +741,8 @@ std::string SimWindows::unicodeSpelling(const std::string& ansi) {
 bool SimWindows::appendFileW(const std::string& path, const std::string& bytes) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (injectedFailure("AppendFile", path)) return false;
+    // FILE_APPEND_DATA is refused on a read-only file.
+    if (readOnly(path)) return false;
     fs::path host = resolve(path, true);
     std::error_code error;
     if (!fs::is_directory(host.parent_path(), error)) return false;

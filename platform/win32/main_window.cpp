@@ -51,13 +51,18 @@ RegisteredMessage::RegisteredMessage(const char* name) : id_(RegisterWindowMessa
 
 Win32MainWindow::Win32MainWindow(const RegisteredMessage& updateMessage) : updateMessage_(updateMessage.id()) {}
 
-std::intptr_t Win32MainWindow::run(MainWindowEvents& events) {
+Result<std::intptr_t> Win32MainWindow::run(MainWindowEvents& events) {
     initCommonControls();
     events_ = &events;
+    SetLastError(ERROR_SUCCESS);
     std::intptr_t result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_DIALOG), nullptr,
                                            mainDialogProcedure, reinterpret_cast<LPARAM>(this));
+    const DWORD error = GetLastError();
+    const bool created = dialog_ != 0;
     events_ = nullptr;
     dialog_ = 0;
+    // -1, or a dialog that never got WM_INITDIALOG: no window was made.
+    if (result == -1 || !created) return Result<std::intptr_t>::failure(error);
     return result;
 }
 

@@ -28,8 +28,9 @@ class Win32MainWindow : public MainWindow {
 public:
     explicit Win32MainWindow(const RegisteredMessage& updateMessage);
 
-    // Runs the dialog modally until it ends; returns the dialog's result.
-    std::intptr_t run(MainWindowEvents& events);
+    // Runs the dialog modally until it ends; returns the dialog's result, or the error
+    // number when the dialog could not be created (no desktop to create it on, say).
+    Result<std::intptr_t> run(MainWindowEvents& events);
     // The dialog of the next run is never shown: it works as ever, with nobody to see it.
     void keepHidden() { hidden_ = true; }
 

@@ -5,10 +5,12 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "app/program_entry.h"
 #include "app/unattended_run.h"
 #include "config/unattended_texts.h"
 #include "probe/port_enumeration.h"
 #include "tests/core/fixture.h"
+#include "tests/core/sim_program_host.h"
 
 namespace setup::test {
 
@@ -78,11 +80,63 @@ TEST(ProgramOptions, RefusesWhatItCannotUse) {
     EXPECT_EQ(refusal("/quiet /?"), "");
 }
 
+// Every option is read: a /quiet or /log after a refused option still counts, and the
+// refusal is the first one met.
+TEST(ProgramOptions, ReadsTheWholeLineAfterARefusal) {
+    ParsedCommandLine line = parseCommandLine(
+        "setup.exe /bogus /quiet \"/printer:Series R01\" /port:parallel /portname:LPT1: /log:C:\\x.log",
+        Program::MultiSetup);
+    EXPECT_EQ(line.refusal, "Unknown option /bogus.");
+    EXPECT_TRUE(line.options.quiet);
+    EXPECT_EQ(line.options.logPath, "C:\\x.log");
+    line = parseCommandLine("setup.exe /printer:a /printer:b /quiet /port:usb", Program::MultiSetup);
+    EXPECT_EQ(line.refusal, "The option /printer is given twice.");
+    EXPECT_TRUE(line.options.quiet);
+    // A quotation mark left open: the log before it counts, and so does a /quiet it swallowed.
+    line = parseCommandLine("setup.exe /log:C:\\x.log \"/printer:Series R01 /QUIET /port:usb", Program::MultiSetup);
+    EXPECT_EQ(line.refusal, "A quotation mark is not closed.");
+    EXPECT_TRUE(line.options.quiet);
+    EXPECT_EQ(line.options.logPath, "C:\\x.log");
+    EXPECT_FALSE(line.options.none);
+    EXPECT_FALSE(parseCommandLine("setup.exe /bogus", Program::MultiSetup).options.none);
+    EXPECT_TRUE(parseCommandLine("\"C:\\a b\\setup.exe\"", Program::MultiSetup).options.none);
+}
+
+TEST(ProgramOptions, ALogInThePackagesPlacesIsTold) {
+    struct Case {
+        const char* path;
+        const char* currentFolder;
+        bool inPlaces;
+    } cases[] = {
+        {"C:\\Ticket\\setup.log", "C:\\Deploy", true},
+        {"c:/barcode/x86/a.log", "C:\\Deploy", true},
+        {"C:\\DriverName.cfg", "C:\\Deploy", true},
+        {"C:\\Ticket", "C:\\Deploy", true},              // a file where the folder goes
+        {"C:\\Ticket. \\a.log", "C:\\Deploy", true},    // trailing dots and blanks are dropped
+        {"C:\\DriverName.cfg:log", "C:\\Deploy", true},  // a stream of that file
+        {"\\\\?\\C:\\Barcode\\a.log", "C:\\Deploy", true},
+        {"C:\\Deploy\\..\\Ticket\\a.log", "C:\\Deploy", true},
+        {"..\\Ticket\\a.log", "C:\\Deploy", true},
+        {"Ticket\\a.log", "C:\\", true},
+        {"C:Ticket\\a.log", "C:\\", true},
+        {"\\Barcode\\a.log", "C:\\Deploy", true},
+        {"Ticket\\a.log", "C:\\Deploy", false},
+        {"C:\\Logs\\Ticket\\a.log", "C:\\Deploy", false},
+        {"C:\\Tickets.log", "C:\\Deploy", false},
+        {"C:\\DriverName.cfg.log", "C:\\Deploy", false},
+        {"D:\\Ticket\\a.log", "C:\\Deploy", false},
+        {"\\Ticket\\a.log", "D:\\Deploy", false},
+        {"\\\\server\\share\\Ticket\\a.log", "C:\\Deploy", false},
+        {"C:\\setup.log", "C:\\Deploy", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(inPackagePlaces(c.path, c.currentFolder), c.inPlaces) << c.path;
+}
+
 TEST(ProgramOptions, UsageNamesTheExitCodesAndTheOptionsOfEachProgram) {
     const std::string multi = usageText(Program::MultiSetup);
     const std::string solo = usageText(Program::SoloSetup, "Unknown option /x.");
     for (const char* code : {"0 installed", "1167 installed", "2 no driver", "13 the package", "87 invalid",
-                             "1603 the installation failed", "1618 another installer"})
+                             "1603 the installation failed", "1618 another installer", "1622 the log cannot be"})
         EXPECT_NE(multi.find(code), std::string::npos) << code;
     EXPECT_EQ(multi.rfind("Usage: multisetup ", 0), 0u);
     EXPECT_EQ(multi.find("/name"), std::string::npos);
@@ -142,7 +196,9 @@ struct Deployment {
         machine.ports = {{"LPT1:", "Local Port", "Local Port", 0}};
         machine.writeFile("C:\\Deploy\\readme.txt", "");
         provideFullPackage(machine, program);
+        machine.writeFile(archiverPath, "MZ");
     }
+    static constexpr const char* archiverPath = "C:\\Program\\7-zip32.dll";
     void parallelPorts() { machine.ports.push_back({"LPT2:", "Local Port", "Local Port", 0}); }
     void usbPorts() {
         for (const char* port : {"USB001", "USB002"})
@@ -157,24 +213,13 @@ struct Deployment {
         }
     }
 
-    // Runs the program with these arguments until its dialog ends; the user, if any, acts
-    // once preparation has finished. Returns the exit code.
+    // Runs the program with these arguments through the programs' entry until its dialog
+    // ends; the user, if any, acts once preparation has finished. Returns the exit code.
     int run(const std::string& arguments, const std::function<void()>& user = {},
             const std::function<void()>& beforeEnd = {}) {
-        const std::string commandLine = machine.title + ".exe " + arguments;
-        ParsedCommandLine line = parseCommandLine(commandLine, program);
-        EXPECT_EQ(line.refusal, "");
-        const BuildConfig& config = buildConfig(program);
-        UnattendedRun unattended(machine.platform(), config, window, line.options, commandLine);
-        MainDialog dialog(unattended.platform(), config, unattended.window(), engines, &unattended.notes());
-        window.open(unattended.events(dialog));
-        if (user) {
-            EXPECT_TRUE(window.waitFor([&] { return window.installEnabled; }));
-            user();
-        }
-        EXPECT_TRUE(window.waitClosed(std::chrono::seconds(30))) << "the run did not end";
-        if (beforeEnd) beforeEnd();
-        return unattended.end(dialog);
+        host.user = user;
+        host.afterClose = beforeEnd;
+        return runProgram(program, machine.title + ".exe " + arguments, machine.platform(), host, engines);
     }
 
     // The log's lines without their time stamps, which must all be there.
@@ -202,11 +247,23 @@ struct Deployment {
         return machine.registryValue(RegistryRoot::CurrentUser, windowsKey, "Device");
     }
     bool packageLeft() const { return machine.exists("C:\\DriverName.cfg") || machine.exists("C:\\Ticket"); }
+    // Whether the package was ever unpacked: its folders were made.
+    bool packageTouched() const { return !machine.logMatching("CreateDirectoryW").empty(); }
+    bool loggedStarting(const std::string& head) const {
+        std::vector<std::string> lines = log();
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.rfind(head, 0) == 0; });
+    }
+    bool loggedContaining(const std::string& part) const {
+        std::vector<std::string> lines = log();
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.find(part) != std::string::npos; });
+    }
 
     TempRoot root;
     sim::SimWindows machine;
     Program program;
     sim::SimMainWindow window;
+    SimProgramHost host{window};
     DriverEngines engines;
 };
 
@@ -281,9 +338,11 @@ TEST(QuietRun, UsbSearchFindingNothingLogsTheWholeRun) {
         "Install pressed (by rule).",
         "Status: Adding printer drive Series R01",
         "Status: Driver Series R01 is added",
-        "Failed: OpenPrinter(Series R01), error 1801",
+        // Asking whether the printer is there already is no failure.
+        "No printer Series R01 yet (OpenPrinter: error 1801)",
         "Status: Added the printer Series R01",
-        "Status: Set the printer Series R01 to default printer",
+        // Without /default the status line still names it; the log says what happened.
+        "The default printer stays as it was.",
         "Status: Checking USB ports...",
         "Status: Checking  USB001 ....",
         "Status: Checking  USB002 ....",
@@ -342,12 +401,15 @@ TEST(QuietRun, ANamedSerialPortIsUsedWithoutASearch) {
               "9600");
 }
 
-TEST(QuietRun, TcpIpWithoutAPortStopsWithoutTheMonitorsDialog) {
+// Only the port monitor's own dialog could add the port: a command line that needs one is
+// refused before anything is installed.
+TEST(QuietRun, TcpIpWithoutAPortIsRefusedWithoutTheMonitorsDialog) {
     Deployment till;
-    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:tcpip" + quietLog), 1603);
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:tcpip" + quietLog), 87);
     EXPECT_TRUE(till.machine.printers.empty());
+    EXPECT_TRUE(till.machine.drivers.empty());
     EXPECT_TRUE(till.machine.logMatching("AddPort").empty());
-    EXPECT_TRUE(till.logged("AddPort(Standard TCP/IP Port) not called: the port monitor's dialog needs a user"));
+    EXPECT_TRUE(till.logged("Command line: this machine has no TCP/IP port: add one first and name it with /portname."));
     EXPECT_FALSE(till.packageLeft());
 }
 
@@ -387,9 +449,155 @@ TEST(QuietRun, PackageAndLockProblemsHaveTheirCodes) {
     }
 }
 
+// Started detached, nobody answers a box: with /quiet anywhere, a bad command line ends
+// at once, before anything is unpacked, and the log names the option.
+TEST(QuietRun, ABadCommandLineNeverWaitsForAPersonAndTheLogSaysWhy) {
+    struct Case {
+        Program program;
+        std::string arguments;
+        std::string logged;
+    } cases[] = {
+        {Program::MultiSetup, "/bogus /quiet \"/printer:Series R01\" /port:parallel /portname:LPT1:",
+         "Command line refused: Unknown option /bogus."},
+        {Program::MultiSetup, "/printer:a /printer:b /quiet /port:parallel",
+         "Command line refused: The option /printer is given twice."},
+        {Program::SoloSetup, "/quiet /printer:\"Series R01\" /port:parallel \"/name:Till, front\"",
+         "Command line refused: The printer name /name gives cannot be used: it holds a comma."},
+        {Program::SoloSetup, "/quiet /printer:\"Series R01\" /port:parallel /name:Till\\front",
+         "Command line refused: The printer name /name gives cannot be used: it holds a backslash."},
+        {Program::SoloSetup, "/quiet /printer:\"Series R01\" /port:parallel \"/name:   \"",
+         "Command line refused: The printer name /name gives cannot be used: it holds only blanks."},
+        {Program::SoloSetup, "/quiet /printer:\"Series R01\" /port:parallel /name:" + std::string(221, 'n'),
+         "Command line refused: The printer name /name gives cannot be used: it is longer than 220 characters."},
+        {Program::MultiSetup, "/quiet \"/printer:Series R01 /port:parallel",
+         "Command line refused: A quotation mark is not closed."},
+    };
+    for (const Case& c : cases) {
+        Deployment till(c.program);
+        // The log first: an open quotation mark swallows what follows it.
+        EXPECT_EQ(till.run(quietLog.substr(1) + " " + c.arguments), 87) << c.arguments;
+        EXPECT_FALSE(till.host.dialogEvents) << c.arguments;
+        ASSERT_EQ(till.host.told.size(), 1u) << c.arguments;
+        EXPECT_FALSE(till.host.told[0].boxAllowed) << c.arguments;
+        EXPECT_TRUE(till.logged(c.logged)) << c.arguments;
+        EXPECT_EQ(till.log().back(), "Exit code 87: invalid command line, unknown printer or port");
+        EXPECT_FALSE(till.packageTouched()) << c.arguments;
+    }
+    // An attended run with a bad command line shows its usage in a box, which a person closes.
+    Deployment till;
+    EXPECT_EQ(till.run("/bogus /printer:x"), 87);
+    ASSERT_EQ(till.host.told.size(), 1u);
+    EXPECT_TRUE(till.host.told[0].boxAllowed);
+}
+
+TEST(QuietRun, TheUsageTextAskedForIsLoggedAsSuch) {
+    Deployment till;
+    EXPECT_EQ(till.run("/quiet /help" + quietLog), 0);
+    EXPECT_EQ(till.log().back(), "Exit code 0: the usage text was shown, nothing was installed");
+    ASSERT_EQ(till.host.told.size(), 1u);
+    EXPECT_EQ(till.host.told[0].text.rfind("Usage: multisetup ", 0), 0u);
+    EXPECT_FALSE(till.packageTouched());
+}
+
+// A log the package's unpacking would write over, or remove with its folders, is refused
+// before it is written to.
+TEST(QuietRun, ALogInThePackagesPlacesIsRefused) {
+    for (const char* log : {"C:\\Ticket\\setup.log", "c:/Barcode/setup.log", "C:\\DriverName.cfg", "C:\\Ticket"}) {
+        Deployment till;
+        EXPECT_EQ(till.run(std::string("/quiet /printer:\"Series R01\" /port:parallel /log:") + log), 87) << log;
+        ASSERT_EQ(till.host.told.size(), 1u);
+        EXPECT_NE(till.host.told[0].text.find("would lie in the driver package's places"), std::string::npos) << log;
+        EXPECT_TRUE(till.machine.logMatching("AppendFile").empty()) << log;
+        EXPECT_FALSE(till.packageLeft()) << log;
+        EXPECT_FALSE(till.packageTouched()) << log;
+    }
+}
+
+// As msiexec does: a log that cannot be opened ends the run with 1622 before anything on
+// the machine is changed.
+TEST(QuietRun, ALogThatCannotBeOpenedEndsTheRunBeforeAnythingChanges) {
+    struct Case {
+        const char* path;
+        std::function<void(sim::SimWindows&)> arrange;
+    } cases[] = {
+        {"C:\\No such folder\\setup.log", [](sim::SimWindows&) {}},
+        {"C:\\Deploy\\readme.txt", [](sim::SimWindows& m) { m.setAttributesW("C:\\Deploy\\readme.txt", fileAttributeReadOnly); }},
+        {"C:\\Deploy", [](sim::SimWindows&) {}},
+    };
+    for (const Case& c : cases) {
+        Deployment till;
+        c.arrange(till.machine);
+        EXPECT_EQ(till.run(std::string("/quiet /printer:\"Series R01\" /port:parallel /log:\"") + c.path + "\""), 1622)
+            << c.path;
+        EXPECT_FALSE(till.host.dialogEvents) << c.path;
+        ASSERT_EQ(till.host.told.size(), 1u);
+        EXPECT_EQ(till.host.told[0].text, std::string("The log ") + c.path +
+                                              " cannot be opened for appending: its folder must exist, and the file, "
+                                              "if it is there, must be writable. Nothing was changed.");
+        EXPECT_FALSE(till.host.told[0].boxAllowed);
+        EXPECT_FALSE(till.packageTouched()) << c.path;
+        EXPECT_TRUE(till.machine.printers.empty());
+    }
+}
+
+// Every quiet failure names its cause: the file and the folder looked in, not the command line.
+TEST(QuietRun, AMissingPackageNamesTheFileAndTheFolderLookedIn) {
+    struct Case {
+        const char* what;
+        std::function<void(Deployment&)> arrange;
+        const char* logged;
+    } cases[] = {
+        {"no DriverData.Drv", [](Deployment& d) { d.machine.deleteFile("C:\\Program\\DriverData.Drv"); },
+         "No driver package: DriverData.Drv is not in C:\\Program, the folder the program was started from, where "
+         "it is looked for."},
+        {"started from another folder", [](Deployment& d) { d.machine.currentDir = "C:\\Deploy"; },
+         "No driver package: DriverData.Drv is not in C:\\Deploy, the folder the program was started from, where "
+         "it is looked for."},
+        {"no 7-zip32.dll",
+         [](Deployment& d) {
+             d.machine.archiverPresent = false;
+             d.machine.deleteFile(Deployment::archiverPath);
+         },
+         "No driver package: 7-zip32.dll is neither in the program's folder C:\\Program nor in the system folder "
+         "C:\\Windows\\system32."},
+        {"a 7-zip32.dll that does not load", [](Deployment& d) { d.machine.archiverPresent = false; },
+         "Failed: LoadLibraryEx(C:\\Program\\7-zip32.dll): it does not load"},
+        {"another 7-zip32.dll", [](Deployment& d) { d.machine.archiverMissingEntry = "SevenZipListW"; },
+         "Failed: GetProcAddress(C:\\Program\\7-zip32.dll, SevenZipListW): no such entry point, so it is not the "
+         "archiver this program drives"},
+    };
+    for (const Case& c : cases) {
+        Deployment till;
+        c.arrange(till);
+        EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog), 2) << c.what;
+        EXPECT_TRUE(till.logged(c.logged)) << c.what;
+        EXPECT_TRUE(till.loggedStarting("No driver package: ")) << c.what;
+        EXPECT_FALSE(till.loggedStarting("Command line:")) << c.what;
+        EXPECT_TRUE(till.logged("The run ends: there is no driver package to install from.")) << c.what;
+    }
+}
+
+TEST(QuietRun, AWindowThatCannotBeCreatedIsLoggedWithItsError) {
+    Deployment till;
+    till.host.windowError = 1400;
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog), 1603);
+    EXPECT_TRUE(till.loggedStarting("The main window could not be created: "));
+    EXPECT_TRUE(till.loggedContaining("(error 1400). Nothing was installed."));
+    EXPECT_TRUE(till.host.hidden);
+}
+
+TEST(QuietRun, ADefaultPrinterSetIsLogged) {
+    Deployment till;
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel /default" + quietLog), 0);
+    EXPECT_TRUE(till.logged("Status: Set the printer Series R01 to default printer"));
+    EXPECT_FALSE(till.logged("The default printer stays as it was."));
+}
+
 TEST(QuietRun, ALogThatCannotBeWrittenDoesNotStopTheInstallation) {
     Deployment till;
+    // The log opens; none of its lines can then be written.
     till.machine.failingCalls[std::string("AppendFile ") + logPath] = 5;
+    till.machine.callsBeforeFailing[std::string("AppendFile ") + logPath] = 1;
     // Once the log can be written again, the exit code's line says how much is missing.
     const int code = till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog, {},
                               [&] { till.machine.failingCalls.clear(); });

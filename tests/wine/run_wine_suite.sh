@@ -491,6 +491,7 @@ done
 if [ "$have_package" -eq 1 ]; then
     stage_slow_package
     run_close_while_unpacking
+    run_quiet_refusal_rounds
     run_package_safety
     run_disabled_spooler
     # Where only the 64-bit variant runs, the killed unpacking is tried here; else on the

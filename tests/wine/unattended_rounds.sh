@@ -55,6 +55,9 @@ run_unattended_rounds() {
     check_quiet_run "$name" solo 0 "$out"
     check "$name: the printer has the name given" "LPT3:" "$(wine_reg "$printers_key\\Front till" Port)"
     check "$name: without /default the default printer stays" "Series R01,winspool,LPT2:" "$(wine_reg "$windows_key" Device)"
+    check "$name: the log does not say the default printer was set" "0" \
+        "$(quiet_log solo | grep -c '^Status: Set the printer .* to default printer$')"
+    log_has "$name: the log says the default printer stays" solo "The default printer stays as it was."
 
     name="the usage text on the standard output"
     out=$(quiet_launch with multisetup "/?")
@@ -152,4 +155,109 @@ quiet_serial_rounds() {
     [ "$port" == COM1: ] && echo "ok - quiet serial, silent ports: the printer is on COM1:" ||
         echo "FAIL - quiet serial, silent ports: the printer is on [$port], expected COM1:"
     stop_emulators
+}
+
+# ---- runs that end before anything is installed: any prefix, either bitness ----------------
+
+# quiet_detached <folder> <program> <argument>...: as a deployment agent starts it, with no
+# console and nobody to answer a box; a run that waits more than 30 s is ended.
+quiet_detached() {
+    (cd "$drive_c/suite/$1" && timeout 120 "$loader" "$drive_c/suite/launch.exe" --detached 30 "$2.exe" "${@:3}" \
+        2>/dev/null | tr -d '\r')
+}
+
+# check_detached_end <name> <expected code> <launch output>: it ended by itself, showed
+# nothing and unpacked nothing.
+check_detached_end() {
+    check "$1: ends by itself" "" "$(grep '^timed-out' <<<"$3")"
+    check "$1: exit code" "$2" "$(exit_code_in "$3")"
+    check "$1: no window shown" "" "$(windows_in "$3")"
+    check "$1: nothing unpacked" "" "$(unpacked_items)"
+}
+
+run_quiet_refusal_rounds() {
+    local name out log
+    cp "$tools_dir/launch.exe" "$drive_c/suite/"
+    mkdir -p "$drive_c/suite/logs"
+    local run="/printer:Series R01"
+
+    # Each bad command line, started detached: no box waits for anybody, the log says why.
+    local -a cases=(
+        "bogus|multisetup|Command line refused: Unknown option /bogus.|/bogus|/quiet|$run|/port:parallel|/portname:LPT1:"
+        "twice|multisetup|Command line refused: The option /printer is given twice.|$run|$run|/quiet|/port:parallel"
+        "comma|solosetup|Command line refused: The printer name /name gives cannot be used: it holds a comma.|/quiet|$run|/port:parallel|/name:Till, front"
+        "blanks|solosetup|Command line refused: The printer name /name gives cannot be used: it holds only blanks.|/quiet|$run|/port:parallel|/name:   "
+        "tcpip|multisetup|Command line: this machine has no TCP/IP port: add one first and name it with /portname.|/quiet|$run|/port:tcpip"
+    )
+    local entry label program line args
+    for entry in "${cases[@]}"; do
+        IFS='|' read -r label program line args <<<"$entry"
+        IFS='|' read -r -a args <<<"$args"
+        name="detached $program with a bad command line ($label)"
+        out=$(quiet_detached with "$program" "/log:C:\\suite\\logs\\bad-$label.log" "${args[@]}")
+        check_detached_end "$name" 87 "$out"
+        log_has "$name: the log says why" "bad-$label" "$line"
+        check "$name: the log ends with the exit code" "Exit code 87" "$(quiet_log "bad-$label" | tail -n 1 | cut -d: -f1)"
+    done
+
+    # A log that cannot be opened: 1622 before anything changes, as msiexec ends. (Wine lets
+    # root append to a read-only file: that case is the native tests'.)
+    mkdir -p "$drive_c/suite/logs/a folder"
+    for log in 'C:\suite\no such folder\x.log' 'C:\suite\logs\a folder'; do
+        name="detached quiet run with /log:$log"
+        out=$(quiet_detached with multisetup /quiet "$run" /port:parallel /portname:LPT1: "/log:$log")
+        check_detached_end "$name" 1622 "$out"
+    done
+
+    for log in 'C:\Ticket\setup.log' 'C:\DriverName.cfg'; do
+        name="detached quiet run with /log:$log in the package's places"
+        out=$(quiet_detached with multisetup /quiet "$run" /port:parallel /portname:LPT1: "/log:$log")
+        check_detached_end "$name" 87 "$out"
+    done
+
+    name="quiet /help"
+    out=$(quiet_detached with multisetup /quiet /help '/log:C:\suite\logs\help.log')
+    check_detached_end "$name" 0 "$out"
+    log_has "$name: the log says the usage text was shown" help "Exit code 0: the usage text was shown, nothing was installed"
+
+    # No package: the log names the file and the folder looked in, not the command line.
+    local missing="$drive_c/suite/missing"
+    mkdir -p "$missing/nodll" "$missing/wrongdll" "$missing/elsewhere"
+    cp "$programs_dir/multisetup.exe" "$package" "$missing/nodll/"
+    cp "$programs_dir/multisetup.exe" "$package" "$missing/wrongdll/"
+    cp "$tools_dir/planted_dll.dll" "$missing/wrongdll/7-zip32.dll"
+    local -a absent=(
+        "nodriverdata|without|No driver package: DriverData.Drv is not in C:\\suite\\without, the folder the program was started from, where it is looked for."
+        "nodll|missing/nodll|No driver package: 7-zip32.dll is neither in the program's folder C:\\suite\\missing\\nodll nor in the system folder C:\\windows\\system32."
+        "wrongdll|missing/wrongdll|Failed: GetProcAddress(C:\\suite\\missing\\wrongdll\\7-zip32.dll, SevenZip): no such entry point, so it is not the archiver this program drives"
+    )
+    local folder
+    for entry in "${absent[@]}"; do
+        IFS='|' read -r label folder line <<<"$entry"
+        name="detached quiet run without a usable package ($label)"
+        out=$(quiet_detached "$folder" multisetup /quiet "$run" /port:parallel /portname:LPT1: \
+            "/log:C:\\suite\\logs\\absent-$label.log")
+        check_detached_end "$name" 2 "$out"
+        log_has "$name: the log names the file and the folder" "absent-$label" "$line"
+        check "$name: the log does not blame the command line" "0" \
+            "$(quiet_log "absent-$label" | grep -c '^Command line')"
+    done
+    name="detached quiet run started from another folder"
+    out=$(cd "$drive_c/suite/missing/elsewhere" && timeout 120 "$loader" "$drive_c/suite/launch.exe" --detached 30 \
+        'C:\suite\with\multisetup.exe' /quiet "$run" /port:parallel /portname:LPT1: \
+        '/log:C:\suite\logs\elsewhere.log' 2>/dev/null | tr -d '\r')
+    check_detached_end "$name" 2 "$out"
+    log_has "$name: the log names the folder looked in" elsewhere \
+        "No driver package: DriverData.Drv is not in C:\\suite\\missing\\elsewhere, the folder the program was started from, where it is looked for."
+
+    # Last: a process without a display cannot reach the desktop.
+    name="quiet run with no display"
+    out=$(cd "$drive_c/suite/with" && env -u DISPLAY timeout 120 "$loader" "$drive_c/suite/launch.exe" --detached 30 \
+        multisetup.exe /quiet "$run" /port:parallel /portname:LPT1: '/log:C:\suite\logs\nodisplay.log' 2>/dev/null |
+        tr -d '\r')
+    check_detached_end "$name" 1603 "$out"
+    check "$name: the log names what failed and its error number" "1" \
+        "$(quiet_log nodisplay | grep -c '^The main window could not be created: .*(error [0-9]*)\. Nothing was installed\.$')"
+    # The session that began without a display ends here; the next rounds start one with it.
+    "$wineserver_bin" -k 2>/dev/null
 }
