@@ -201,6 +201,15 @@ public:
         return log_.check(inner_.queryValue(key, name, bufferSize), "RegQueryValueEx", name);
     }
     void closeKey(Handle key) override { inner_.closeKey(key); }
+    Result<Handle> openKey64(RegistryRoot root, const std::string& path, RegistryAccess access) override {
+        return log_.check(inner_.openKey64(root, path, access), "RegOpenKeyEx", rootName(root) + path);
+    }
+    Result<Handle> createKey64(RegistryRoot root, const std::string& path) override {
+        return log_.check(inner_.createKey64(root, path), "RegCreateKeyEx", rootName(root) + path);
+    }
+    std::uint32_t deleteKey64(RegistryRoot root, const std::string& path) override {
+        return log_.checkError(inner_.deleteKey64(root, path), "RegDeleteKeyEx", rootName(root) + path);
+    }
 
 private:
     setup::Registry& inner_;

@@ -46,6 +46,15 @@ public:
     // RegQueryValueExA into a buffer of bufferSize bytes: the data as stored.
     virtual Result<std::string> queryValue(Handle key, const std::string& name, std::uint32_t bufferSize) = 0;
     virtual void closeKey(Handle key) = 0;
+
+    // The same calls in the machine's 64-bit registry (KEY_WOW64_64KEY): on 64-bit Windows a
+    // 32-bit program's own HKLM\SOFTWARE is SOFTWARE\WOW6432Node, which 64-bit programs and
+    // the tools that read what is installed do not look in. On 32-bit Windows they are the
+    // plain calls.
+    virtual Result<Handle> openKey64(RegistryRoot root, const std::string& path, RegistryAccess access) = 0;
+    virtual Result<Handle> createKey64(RegistryRoot root, const std::string& path) = 0;
+    // RegDeleteKeyExA of a key without subkeys, in the 64-bit registry.
+    virtual std::uint32_t deleteKey64(RegistryRoot root, const std::string& path) = 0;
 };
 
 }  // namespace setup

@@ -221,9 +221,20 @@ void SimWindows::spoolerStarted() {
 
 Result<Handle> SimWindows::createKey(RegistryRoot root, const std::string& path) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    record("RegCreateKeyEx " + path);
-    if (std::uint32_t error = injectedFailure("RegCreateKeyEx")) return Result<Handle>::failure(error);
-    std::string name = registryKeyName(root, path);
+    return createKeyNamed(registryKeyName(root, path, true), "RegCreateKeyEx", path);
+}
+
+Result<Handle> SimWindows::createKey64(RegistryRoot root, const std::string& path) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return createKeyNamed(registryKeyName(root, path), "RegCreateKeyEx64", path);
+}
+
+Result<Handle> SimWindows::createKeyNamed(const std::string& name, const std::string& call, const std::string& path) {
+    record(call + " " + path);
+    if (std::uint32_t error = injectedFailure(call)) return Result<Handle>::failure(error);
+    // RegCreateKeyEx makes every missing key on the way.
+    for (std::size_t cut = name.find('\\'); cut != std::string::npos; cut = name.find('\\', cut + 1))
+        registry_[name.substr(0, cut)];
     registry_[name];
     return openObject({OpenObject::Key, name});
 }

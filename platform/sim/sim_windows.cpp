@@ -248,12 +248,18 @@ Result<std::vector<PortInfo>> SimWindows::enumPorts() {
 
 // --- registry ----------------------------------------------------------------------------------
 
-std::string SimWindows::registryKeyName(RegistryRoot root, const std::string& path) const {
+std::string SimWindows::registryKeyName(RegistryRoot root, const std::string& path, bool programView) const {
     std::string key = lower(path);
     switch (root) {
         // ControlSet001 is the set the machine runs on: the same keys as CurrentControlSet.
         case RegistryRoot::LocalMachine:
             if (key.rfind("system\\controlset001", 0) == 0) key.replace(0, 20, "system\\currentcontrolset");
+            // A 32-bit program on 64-bit Windows has a SOFTWARE of its own, but for the keys
+            // Windows shares between both views (Microsoft's and the classes).
+            if (programView && wow64.value_or(false) && key.rfind("software\\", 0) == 0 &&
+                key.rfind("software\\microsoft", 0) != 0 && key.rfind("software\\classes", 0) != 0 &&
+                key.rfind("software\\wow6432node", 0) != 0)
+                key.insert(9, "wow6432node\\");
             return "hklm\\" + key;
         case RegistryRoot::CurrentUser: return "hkcu\\" + key;
         // The current configuration is the current hardware profile of the machine.
@@ -300,11 +306,33 @@ void SimWindows::addSerialPort(const std::string& device, const std::string& com
 
 Result<Handle> SimWindows::openKey(RegistryRoot root, const std::string& path, RegistryAccess) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    std::string name = registryKeyName(root, path);
-    record("RegOpenKeyEx " + path);
-    if (std::uint32_t error = injectedFailure("RegOpenKeyEx", path)) return Result<Handle>::failure(error);
+    return openKeyNamed(registryKeyName(root, path, true), "RegOpenKeyEx", path);
+}
+
+Result<Handle> SimWindows::openKey64(RegistryRoot root, const std::string& path, RegistryAccess) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return openKeyNamed(registryKeyName(root, path), "RegOpenKeyEx64", path);
+}
+
+Result<Handle> SimWindows::openKeyNamed(const std::string& name, const std::string& call, const std::string& path) {
+    record(call + " " + path);
+    if (std::uint32_t error = injectedFailure(call, path)) return Result<Handle>::failure(error);
     if (!registry_.count(name)) return Result<Handle>::failure(win_error::fileNotFound);
     return openObject({OpenObject::Key, name});
+}
+
+std::uint32_t SimWindows::deleteKey64(RegistryRoot root, const std::string& path) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("RegDeleteKeyEx64 " + path);
+    if (std::uint32_t error = injectedFailure("RegDeleteKeyEx64", path)) return error;
+    const std::string name = registryKeyName(root, path);
+    if (!registry_.count(name)) return win_error::fileNotFound;
+    // A key with subkeys is not deleted.
+    const std::string below = name + "\\";
+    auto next = registry_.lower_bound(below);
+    if (next != registry_.end() && next->first.rfind(below, 0) == 0) return win_error::accessDenied;
+    registry_.erase(name);
+    return win_error::success;
 }
 
 Result<RegistryValue> SimWindows::enumValue(Handle key, std::uint32_t index, std::uint32_t nameCapacity,

@@ -173,6 +173,9 @@ public:
     Result<Handle> createKey(RegistryRoot root, const std::string& path) override;
     Result<std::string> queryValue(Handle key, const std::string& name, std::uint32_t bufferSize) override;
     void closeKey(Handle key) override;
+    Result<Handle> openKey64(RegistryRoot root, const std::string& path, RegistryAccess access) override;
+    Result<Handle> createKey64(RegistryRoot root, const std::string& path) override;
+    std::uint32_t deleteKey64(RegistryRoot root, const std::string& path) override;
     // --- FileSystem -------------------------------------------------------------------------
     std::string currentDirectory(std::uint32_t bufferSize) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;
@@ -245,7 +248,11 @@ private:
     bool fileExists(const std::string& windowsPath) const;
     Handle openObject(OpenObject object);
     const OpenObject* object(Handle handle, OpenObject::Kind kind) const;
-    std::string registryKeyName(RegistryRoot root, const std::string& path) const;
+    // The key a path names in the machine's (64-bit) registry; a 32-bit program's own view
+    // of it (programView) sees SOFTWARE\WOW6432Node in place of most of HKLM\SOFTWARE.
+    std::string registryKeyName(RegistryRoot root, const std::string& path, bool programView = false) const;
+    Result<Handle> openKeyNamed(const std::string& name, const std::string& call, const std::string& path);
+    Result<Handle> createKeyNamed(const std::string& name, const std::string& call, const std::string& path);
     void storeValue(const std::string& keyName, RegistryValue value);
     std::filesystem::path resolve(const std::string& windowsPath, bool forCreation) const;
     ArchiverCall extractTo(const std::string& destination, Progress& progress, std::string& output);

@@ -26,13 +26,55 @@ REGSAM accessMask(RegistryAccess access) {
     return KEY_READ;
 }
 
+Result<Handle> openIn(RegistryRoot root, const std::string& path, REGSAM access) {
+    HKEY key = nullptr;
+    LONG error = RegOpenKeyExA(rootKey(root), path.c_str(), 0, access, &key);
+    if (error != ERROR_SUCCESS) return Result<Handle>::failure(static_cast<std::uint32_t>(error));
+    return toHandle(key);
+}
+
+Result<Handle> createIn(RegistryRoot root, const std::string& path, REGSAM access) {
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HKEY key = nullptr;
+    LONG error = RegCreateKeyExA(rootKey(root), path.c_str(), 0, nullptr, 0, access, &security, &key, nullptr);
+    if (error != ERROR_SUCCESS) return Result<Handle>::failure(static_cast<std::uint32_t>(error));
+    return toHandle(key);
+}
+
+// KEY_WOW64_64KEY is ignored by 32-bit Windows from XP on; Windows 2000 and older refuse
+// an access mask they do not know, and have only the one registry anyway.
+REGSAM machine64(REGSAM access) {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    const bool knowsViews = GetVersionExA(&version) &&
+                            (version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1));
+    return knowsViews ? (access | KEY_WOW64_64KEY) : access;
+}
+
+using RegDeleteKeyExFunction = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+
 }  // namespace
 
 Result<Handle> Win32Registry::openKey(RegistryRoot root, const std::string& path, RegistryAccess access) {
-    HKEY key = nullptr;
-    LONG error = RegOpenKeyExA(rootKey(root), path.c_str(), 0, accessMask(access), &key);
-    if (error != ERROR_SUCCESS) return Result<Handle>::failure(static_cast<std::uint32_t>(error));
-    return toHandle(key);
+    return openIn(root, path, accessMask(access));
+}
+
+Result<Handle> Win32Registry::openKey64(RegistryRoot root, const std::string& path, RegistryAccess access) {
+    return openIn(root, path, machine64(accessMask(access)));
+}
+
+Result<Handle> Win32Registry::createKey64(RegistryRoot root, const std::string& path) {
+    return createIn(root, path, machine64(KEY_ALL_ACCESS));
+}
+
+std::uint32_t Win32Registry::deleteKey64(RegistryRoot root, const std::string& path) {
+    // RegDeleteKeyExA is there from XP x64 and Vista on; before it, one registry and RegDeleteKeyA.
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    auto deleteEx = advapi == nullptr ? nullptr
+                                      : reinterpret_cast<RegDeleteKeyExFunction>(
+                                            reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExA")));
+    if (deleteEx != nullptr) return static_cast<std::uint32_t>(deleteEx(rootKey(root), path.c_str(), KEY_WOW64_64KEY, 0));
+    return static_cast<std::uint32_t>(RegDeleteKeyA(rootKey(root), path.c_str()));
 }
 
 Result<RegistryValue> Win32Registry::enumValue(Handle key, std::uint32_t index, std::uint32_t nameCapacity,
@@ -58,11 +100,7 @@ std::uint32_t Win32Registry::setValue(Handle key, const std::string& name, std::
 }
 
 Result<Handle> Win32Registry::createKey(RegistryRoot root, const std::string& path) {
-    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HKEY key = nullptr;
-    LONG error = RegCreateKeyExA(rootKey(root), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, &security, &key, nullptr);
-    if (error != ERROR_SUCCESS) return Result<Handle>::failure(static_cast<std::uint32_t>(error));
-    return toHandle(key);
+    return createIn(root, path, KEY_ALL_ACCESS);
 }
 
 Result<std::string> Win32Registry::queryValue(Handle key, const std::string& name, std::uint32_t bufferSize) {

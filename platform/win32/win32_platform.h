@@ -46,6 +46,9 @@ public:
     Result<Handle> createKey(RegistryRoot root, const std::string& path) override;
     Result<std::string> queryValue(Handle key, const std::string& name, std::uint32_t bufferSize) override;
     void closeKey(Handle key) override;
+    Result<Handle> openKey64(RegistryRoot root, const std::string& path, RegistryAccess access) override;
+    Result<Handle> createKey64(RegistryRoot root, const std::string& path) override;
+    std::uint32_t deleteKey64(RegistryRoot root, const std::string& path) override;
 };
 
 class Win32FileSystem : public FileSystem {
