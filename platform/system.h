@@ -49,6 +49,10 @@ public:
     // IsWow64Process on the current process, looked up in kernel32; nothing when kernel32
     // does not export it or the call fails.
     virtual std::optional<bool> isWow64Process() = 0;
+    // Whether this program is itself built for 64-bit Windows (the test build of the same
+    // sources). Such a program runs on 64-bit Windows only, where IsWow64Process answers
+    // FALSE for it.
+    virtual bool programIs64Bit() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     // FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM) of an error
     // in the neutral language, as the system has it (usually ending in a line break); empty

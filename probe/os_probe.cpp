@@ -58,7 +58,8 @@ int osCode(System& system, Program program) {
 void probeOs(DialogContext& context) {
     System& system = context.platform.system;
     std::optional<bool> wow64 = system.isWow64Process();
-    context.values.is64Bit = wow64.value_or(false);
+    // A 64-bit program is never a WOW64 process, and runs on 64-bit Windows only.
+    context.values.is64Bit = system.programIs64Bit() || wow64.value_or(false);
     context.calls.statusStep(context.config.systemPrefix +
                              systemDescription(system, context.config, context.values.is64Bit));
 }

@@ -87,6 +87,7 @@ public:
     std::optional<OsVersion> version = OsVersion{6, 1, 7601, 2};
     bool versionExAcceptsExRecord = true;  // false: only the plain record is understood
     std::optional<bool> wow64 = true;      // nothing: kernel32 lacks IsWow64Process
+    bool program64Bit = false;             // the program is a 64-bit one (never a WOW64 process)
     std::string title = "multisetup";
     // The local time; each reading moves it on by a millisecond.
     LocalTime clock{2026, 12, 8, 9, 30, 0, 0};
@@ -192,6 +193,7 @@ public:
     // --- System -----------------------------------------------------------------------------
     std::optional<OsVersion> versionEx(std::uint32_t recordSize) override;
     std::optional<bool> isWow64Process() override;
+    bool programIs64Bit() override { return program64Bit; }
     bool enablePrivilege(const std::string& name) override;
     void sleep(std::uint32_t milliseconds) override;
     std::string systemMessage(std::uint32_t error) override;

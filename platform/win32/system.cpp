@@ -65,6 +65,10 @@ std::optional<bool> Win32System::isWow64Process() {
     return wow64 != FALSE;
 }
 
+bool Win32System::programIs64Bit() {
+    return sizeof(void*) == 8;
+}
+
 void Win32System::sleep(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }

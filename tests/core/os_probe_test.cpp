@@ -69,6 +69,16 @@ TEST(OsProbe, BitnessComesFromWow64AndDefaultsTo32Bit) {
     EXPECT_EQ(statusOn(Program::MultiSetup, std::nullopt, true), "Current Systems is  64 bit");
 }
 
+TEST(OsProbe, AProgramBuiltFor64BitWindowsIsOnA64BitSystemThoughNotAWow64Process) {
+    Desktop desktop;
+    desktop.machine.version = OsVersion{6, 1, 7601, 2};
+    desktop.machine.wow64 = false;
+    desktop.machine.program64Bit = true;
+    probeOs(desktop.dialog.context());
+    EXPECT_EQ(desktop.dialog.statusText, "Current Systems is Microsoft Windows 7  64 bit");
+    EXPECT_TRUE(desktop.dialog.values.is64Bit);
+}
+
 TEST(OsProbe, FallsBackToThePlainVersionRecord) {
     Desktop desktop;
     desktop.machine.versionExAcceptsExRecord = false;
