@@ -14,6 +14,27 @@ drivers_key() {  # drivers_key <environment> <driver>: the spooler's key of a ve
 }
 windows_key='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
 
+# install_target x86|x64: what an installation round's program installs, and where. The
+# 32-bit programs on a 32-bit prefix take the x86 driver from C:\Ticket\x86 and put the
+# monitor DLL into system32; the 64-bit test variant, on the 64-bit system it is always on,
+# takes the x64 driver and puts the monitor DLL where a WOW64 program would, SysWOW64.
+install_target() {
+    if [ "$1" == x86 ]; then
+        inst_env='Windows NT x86' inst_driver_dir=w32x86 inst_src=x86 inst_bitness="32 bit"
+        inst_monitor_dll=almonNT.dll inst_system_dir=system32
+    else
+        inst_env='Windows x64' inst_driver_dir=x64 inst_src=x64 inst_bitness="64 bit"
+        inst_monitor_dll=almon64.dll inst_system_dir=SysWOW64
+    fi
+}
+install_target x86
+
+# The monitor DLL the label installation copied into the system folder (Wine's folder names
+# differ in case from the program's).
+monitor_dll_file() {
+    find "$drive_c/windows" -maxdepth 1 -iname "$inst_system_dir" -exec find {} -maxdepth 1 -iname "$inst_monitor_dll" \; | head -n 1
+}
+
 # The user's key of printer settings, which every Windows has and a fresh Wine prefix lacks:
 # the default printer is written into it.
 add_printer_settings_key() {
@@ -50,8 +71,7 @@ install_on_parallel() {
         wait-selected 1004 "$2" 5000 click 1037 wait-gone 10000 >/dev/null
 }
 
-# A receipt printer on the parallel port picked in the dialog, twice, then Finish (32-bit
-# system).
+# A receipt printer on the parallel port picked in the dialog, twice, then Finish.
 run_receipt_on_parallel() {
     local name="multisetup installs a receipt printer on LPT2:" printer="Series R01" out folder
     program=multisetup
@@ -62,13 +82,13 @@ run_receipt_on_parallel() {
     check "$name: Install reads &Finish and is enabled" "1" "$(value enabled 1012 "$out")"
     check "$name: the printer's port" "LPT2:" "$(wine_reg "$printers_key\\$printer" Port)"
     check "$name: the printer's driver" "$printer" "$(wine_reg "$printers_key\\$printer" 'Printer Driver')"
-    check "$name: driver registered for Windows NT x86" "$printer" \
-        "$("$loader" reg query 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3' 2>/dev/null |
+    check "$name: driver registered for $inst_env" "$printer" \
+        "$("$loader" reg query "HKLM\\System\\CurrentControlSet\\Control\\Print\\Environments\\$inst_env\\Drivers\\Version-3" 2>/dev/null |
            tr -d '\r' | sed -n 's/.*\\Version-3\\//p' | grep -x -F "$printer")"
     check "$name: the driver's dependent files" 'ttfsub.GPD\0unires.DLL\0stdnames.GPD\0RCPT01.DLL' \
-        "$(wine_reg "$(drivers_key 'Windows NT x86' "$printer")" 'Dependent Files')"
+        "$(wine_reg "$(drivers_key "$inst_env" "$printer")" 'Dependent Files')"
     check "$name: default printer" "$printer,winspool,LPT2:" "$(wine_reg "$windows_key" Device)"
-    folder="$drive_c/windows/system32/spool/drivers/w32x86"
+    folder="$drive_c/windows/system32/spool/drivers/$inst_driver_dir"
     check "$name: staged files gone but the plug-in files" "TKTPLUG.dll TKTPLUG.ini " \
         "$(find "$folder" -maxdepth 1 -type f -printf '%f\n' | sort | tr '\n' ' ')"
     screenshot "$program-installed-on-parallel"
@@ -94,11 +114,11 @@ run_label_on_parallel() {
     install_on_parallel "$printer" 0
     out=$(ui wait-text 1012 "&Finish" 90000 text 1011)
     check "$name: status" "The installation is completed." "$(value text 1011 "$out")"
-    check "$name: monitor registered" "almonNT.dll" \
+    check "$name: monitor registered" "$inst_monitor_dll" \
         "$(basename "$(wine_reg 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Advanced Language Monitor' Driver | tr '\\' '/')")"
     check "$name: the printer's driver" "$printer" "$(wine_reg "$printers_key\\$printer" 'Printer Driver')"
     check "$name: the driver names the monitor" "Advanced Language Monitor" \
-        "$(wine_reg "$(drivers_key 'Windows NT x86' "$printer")" Monitor)"
+        "$(wine_reg "$(drivers_key "$inst_env" "$printer")" Monitor)"
     end_program "$name" close
     check "$name: unpacked files removed" "" "$(unpacked_items)"
 }

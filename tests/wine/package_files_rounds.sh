@@ -24,12 +24,12 @@ folder_digest() {
 # cannot load it; the monitor and the DLL that worked are there again afterwards.
 run_broken_monitor_after_good_label() {
     local name="a monitor DLL that does not load, after a good label install" tree out dll before_dll before_driver
-    dll="$drive_c/windows/system32/almonNT.dll"
+    dll=$(monitor_dll_file)
     before_dll=$(md5sum <"$dll" 2>/dev/null)
     before_driver=$(wine_reg "$monitor_key" Driver)
-    check "$name: a working monitor is there to begin with" "almonNT.dll" "$(basename "${before_driver//\\//}")"
+    check "$name: a working monitor is there to begin with" "$inst_monitor_dll" "$(basename "${before_driver//\\//}")"
     tree=$(sample_tree broken-monitor)
-    echo "this is no DLL" >"$tree/Barcode/x86/almonNT.dll"
+    echo "this is no DLL" >"$tree/Barcode/$inst_src/$inst_monitor_dll"
     stage_package broken-monitor "$tree"
     program=multisetup
     start_program multisetup broken-monitor
@@ -44,7 +44,7 @@ run_broken_monitor_after_good_label() {
     if wait_exit 20; then check "$name: the program ends" "ended" "ended"; else
         check "$name: the program ends" "ended" "still running"; kill "$program_pid" 2>/dev/null; fi
     check "$name: the DLL in the system folder is the working one" "$before_dll" "$(md5sum <"$dll" 2>/dev/null)"
-    check "$name: nothing kept beside it" "" "$(find "$drive_c/windows/system32" -maxdepth 1 -iname 'almonNT.dll.*')"
+    check "$name: nothing kept beside it" "" "$(find "$(dirname "$dll")" -maxdepth 1 -iname "$inst_monitor_dll.*")"
     check "$name: the monitor is registered with its DLL" "$before_driver" "$(wine_reg "$monitor_key" Driver)"
     check "$name: unpacked files removed" "" "$(unpacked_items)"
 }
@@ -86,12 +86,8 @@ temporary_files() {
 # the file the archiver was writing under its temporary name. The next two quiet runs both
 # install; the first removes that file and says so in its log; nothing of the killed run is
 # left on C:\ afterwards.
-# With "x86 refused" (the 64-bit test variant, which Wine's AddPrinterA refuses the x86
-# driver it installs for the "32 bit" system it is told of, error 87) the two runs use the
-# package to the end, the driver added, and end 1603 at AddPrinter.
 run_killed_while_unpacking() {
     local name="a quiet run killed while it unpacks" killed_pid tries left out run printer
-    local refused=${1:-}
     stage_slow_package
     cp "$tools_dir/launch.exe" "$drive_c/suite/"
     mkdir -p "$drive_c/suite/logs"
@@ -113,16 +109,8 @@ run_killed_while_unpacking() {
         run=$((run + 1))
         out=$(quiet_launch slow multisetup /quiet "/printer:$printer" /port:parallel /portname:LPT2: \
             "/log:C:\\suite\\logs\\after-kill-$run.log")
-        if [ "$refused" == "x86 refused" ]; then
-            check_quiet_run "$name, run $run after it" "after-kill-$run" 1603 "$out"
-            log_has "$name, run $run after it: the package's driver is added" "after-kill-$run" \
-                "Status: Driver $printer is added"
-            log_has "$name, run $run after it: only Wine's AddPrinter refuses it" "after-kill-$run" \
-                "Failed: AddPrinter($printer, LPT2:), error 87"
-        else
-            check_quiet_run "$name, run $run after it" "after-kill-$run" 0 "$out"
-            check "$name, run $run after it: the printer is on LPT2:" "LPT2:" "$(wine_reg "$printers_key\\$printer" Port)"
-        fi
+        check_quiet_run "$name, run $run after it" "after-kill-$run" 0 "$out"
+        check "$name, run $run after it: the printer is on LPT2:" "LPT2:" "$(wine_reg "$printers_key\\$printer" Port)"
     done
     log_has "$name: the first run after it says what it removed" after-kill-1 \
         "Removed C:\\Ticket\\x86\\${left##*/}: the archiver of an earlier run was still writing it when that run was stopped."
@@ -135,14 +123,15 @@ run_killed_while_unpacking() {
 # refused by name before the driver is registered, the driver folder as it was. The
 # package's folders' access lists are read back while they exist.
 run_swapped_staged_file() {
-    local name="a staged file swapped before Install" out folder before_folder before_drivers acl
-    folder="$drive_c/windows/system32/spool/drivers/w32x86"
+    local name="a staged file swapped before Install" out folder drivers before_folder before_drivers acl
+    folder="$drive_c/windows/system32/spool/drivers/$inst_driver_dir"
+    drivers="HKLM\\System\\CurrentControlSet\\Control\\Print\\Environments\\$inst_env\\Drivers\\Version-3"
     before_folder=$(folder_digest "$folder")
-    before_drivers=$("$loader" reg query 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3' 2>/dev/null | tr -d '\r')
+    before_drivers=$("$loader" reg query "$drivers" 2>/dev/null | tr -d '\r')
     program=multisetup
     start_program multisetup with
     check_package_folder_acls
-    printf 'MZ a DLL of a standard user' >"$drive_c/Ticket/x86/TKTPLUG.dll"
+    printf 'MZ a DLL of a standard user' >"$drive_c/Ticket/$inst_src/TKTPLUG.dll"
     install_on_parallel "Series R01" 0
     out=$(ui wait-box Error 90000)
     screenshot "multisetup-swapped-file-refused"
@@ -153,7 +142,7 @@ run_swapped_staged_file() {
     check "$name: Install usable again" "&Install" "$(value text 1012 "$out")"
     check "$name: the driver folder as it was" "$before_folder" "$(folder_digest "$folder")"
     check "$name: no driver registered or changed" "$before_drivers" \
-        "$("$loader" reg query 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3' 2>/dev/null | tr -d '\r')"
+        "$("$loader" reg query "$drivers" 2>/dev/null | tr -d '\r')"
     end_program "$name" cancel
     check "$name: unpacked files removed" "" "$(unpacked_items)"
 }

@@ -103,9 +103,10 @@ if can_run_32bit; then
 else
     say "This machine cannot run 32-bit Windows programs under Wine:"
     say "running the 64-bit test variant from $win64_build/dist with $wine64_loader."
-    say "(A 64-bit program is not a WOW64 process, so its status line says \"32 bit\".)"
+    say "(A 64-bit program runs on 64-bit Windows only: its status line says \"64 bit\", and it"
+    say "installs the x64 driver, which Wine's AddPrinterA takes from a 64-bit process.)"
     programs_dir="$win64_build/dist" tools_dir="$win64_build/wine-tools" loader="$wine64_loader"
-    native_bitness="32 bit"
+    native_bitness="64 bit"
 fi
 for needed in "$programs_dir/multisetup.exe" "$programs_dir/solosetup.exe" "$tools_dir/uidriver.exe" \
     "$tools_dir/platform_checks.exe" "$tools_dir/scripted_archiver.dll" "$tools_dir/planted_dll.dll"; do
@@ -494,12 +495,6 @@ if [ "$have_package" -eq 1 ]; then
     run_quiet_refusal_rounds
     run_package_safety
     run_disabled_spooler
-    # Where only the 64-bit variant runs, the killed unpacking is tried here; else on the
-    # 32-bit prefix, where the runs after it install.
-    if [ "$loader" != "$wine32_loader" ]; then
-        add_printer_settings_key
-        run_killed_while_unpacking "x86 refused"
-    fi
 fi
 # Wine's AddPrinterA takes only drivers of the calling process's environment: the 32-bit
 # program on this 64-bit prefix is refused; the 64-bit variant would install, unlike Windows.
@@ -510,11 +505,32 @@ if [ "$have_package" -eq 1 ] && [ "$loader" == "$wine32_loader" ]; then
     run_label_monitor_refused_on_64bit
     run_existing_printer_kept_on_64bit
 else
-    say "SKIP: the installation rounds on the 64-bit prefix need the 32-bit programs and the package."
+    say "SKIP: the 32-bit programs' refusals on the 64-bit prefix (Wine's AddPrinterA and AddMonitorA) need a machine that runs 32-bit programs, and the package."
 fi
 
-# On a 32-bit Windows the same 32-bit programs are not WOW64 processes.
+# installation_rounds x86|x64: the installations, the package files, the tail's questions
+# and the unattended runs, on the current prefix (a fresh one for the unattended runs).
+installation_rounds() {
+    install_target "$1"
+    stage_programs
+    add_printer_settings_key
+    run_receipt_on_parallel
+    run_reinstall_adds_one_printer
+    run_default_printer_not_written
+    run_label_on_parallel
+    run_package_files_rounds
+    run_replace_question
+    run_package_name_replaced
+    run_fallback_port_status
+    say "== unattended runs ($2)"
+    new_prefix "quiet-$1" "${3:-}"
+    stage_programs
+    add_printer_settings_key
+    run_unattended_rounds
+}
+
 if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
+    # On a 32-bit Windows the same 32-bit programs are not WOW64 processes.
     say "== 32-bit prefix (WINEARCH=win32)"
     new_prefix win32 win32
     stage_programs
@@ -524,22 +540,19 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         end_program "$program on a 32-bit system" cancel
     done
     if [ "$have_package" -eq 1 ]; then
-        add_printer_settings_key
-        run_receipt_on_parallel
-        run_label_on_parallel
-        run_package_files_rounds
-        run_replace_question
-        run_fallback_port_status
-        say "== unattended runs (WINEARCH=win32)"
-        new_prefix quiet win32
-        stage_programs
-        add_printer_settings_key
-        run_unattended_rounds
+        installation_rounds x86 "WINEARCH=win32" win32
     else
         say "SKIP: the installation rounds on the 32-bit prefix need the package."
     fi
-else
-    say "SKIP: the 32-bit prefix rounds (start-up and installations) need a machine that runs 32-bit programs."
+elif [ "$loader" == "$wine64_loader" ]; then
+    say "SKIP: the 32-bit prefix rounds (start-up on a 32-bit system) need a machine that runs 32-bit programs."
+    if [ "$have_package" -eq 1 ]; then
+        say "== installations of the 64-bit test variant (64-bit prefix)"
+        new_prefix install64
+        installation_rounds x64 "64-bit test variant, 64-bit prefix"
+    else
+        say "SKIP: the installation rounds need the package."
+    fi
 fi
 
 say "== serial ports on socat pty pairs (a namespace of its own hides the host's serial devices)"

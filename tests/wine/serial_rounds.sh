@@ -205,13 +205,7 @@ serial_install_round() {  # serial_install_round <tag> <expected status> <expect
     if ! grep -q '^clicked 1030' <<<"$answer"; then
         local status_line
         status_line=$(ui text 1011 | sed -n 's/^text 1011 = //p')
-        # The 64-bit variant, for a machine that cannot run 32-bit programs, installs the x86
-        # driver of the "32 bit" system it is told of, which Wine's AddPrinterA refuses it.
-        if [ "$arch" != win32 ]; then
-            echo "SKIP - $1: this machine cannot run 32-bit programs, and Wine refuses the 64-bit variant's printer (status: $status_line)"
-        else
-            echo "FAIL - $1: Install does not reach the serial prompt (status: $status_line)"
-        fi
+        echo "FAIL - $1: Install does not reach the serial prompt (status: $status_line)"
         ui close >/dev/null
         return 1
     fi
@@ -268,6 +262,6 @@ stop_emulators
 
 # The same searches started unattended (/quiet), where Install creates printers.
 source "$(dirname "$serial_rounds_script")/unattended_rounds.sh"
-if [ "$arch" == win32 ]; then quiet_serial_rounds; fi
+quiet_serial_rounds
 # The search ended by the user while the COM printers are parked.
 source "$(dirname "${BASH_SOURCE[0]}")/tail_serial_rounds.sh"

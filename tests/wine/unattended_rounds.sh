@@ -43,7 +43,7 @@ run_unattended_rounds() {
     check "$name: default printer" "Series R01,winspool,LPT2:" "$(wine_reg "$windows_key" Device)"
     log_has "$name: log names the program and the command line" receipt \
         "multisetup 2, 0, 4, 2, command line: multisetup.exe /quiet \"/printer:Series R01\" /port:parallel /portname:LPT2: /default /log:C:\\suite\\logs\\receipt.log"
-    log_has "$name: log names the system" receipt "System: Microsoft Windows 7  32 bit"
+    log_has "$name: log names the system" receipt "System: Microsoft Windows 7  $inst_bitness"
     log_has "$name: the port dialog answered by /portname" receipt "Port dialog (parallel): ports LPT1:, LPT2:, LPT3: -> LPT2:"
     log_has "$name: log shows the status texts" receipt "Status: The installation is completed."
     log_has "$name: log names the printer's port" receipt "The printer is on LPT2:"

@@ -3,6 +3,7 @@
 // with scripted_archiver.dll beside it. Exit code 1 when a check failed.
 #include <windows.h>
 #include <sddl.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -254,6 +255,29 @@ std::string daclOf(const std::string& path) {
     return text;
 }
 
+// Gives a key of the current user the access list an SDDL text describes; prints 0 or the
+// error. A key only readable makes the programs' writes into it fail as on a locked profile.
+int setKeyAccessList(const std::string& path, const std::string& sddl) {
+    HKEY key = nullptr;
+    LONG error = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC | READ_CONTROL, &key);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (error == ERROR_SUCCESS &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        error = static_cast<LONG>(GetLastError());
+    if (error == ERROR_SUCCESS) {
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL dacl = nullptr;
+        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+        error = static_cast<LONG>(SetSecurityInfo(key, SE_REGISTRY_KEY,
+                                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                                  nullptr, nullptr, dacl, nullptr));
+    }
+    if (descriptor != nullptr) LocalFree(descriptor);
+    if (key != nullptr) RegCloseKey(key);
+    std::printf("%ld\n", error);
+    return error == ERROR_SUCCESS ? 0 : 1;
+}
+
 const char* const protectedSddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;WD)";
 
 // Whether the system keeps an access list set on a folder: Wine may make one up from the
@@ -293,6 +317,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", daclOf(argv[2]).c_str());
         return 0;
     }
+    // "platform_checks key-dacl <key below HKCU> <SDDL>": sets that key's access list.
+    if (argc == 4 && std::string(argv[1]) == "key-dacl") return setKeyAccessList(argv[2], argv[3]);
     if (argc == 2 && std::string(argv[1]) == "dacl-kept") {
         std::string readBack;
         std::printf("%s\n", keepsAccessLists(readBack) ? "kept" : ("not kept: " + readBack).c_str());
