@@ -33,7 +33,8 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # The 32-bit deliverable when this machine runs 32-bit programs, in a 32-bit prefix: in a
 # 64-bit one Wine's spooler refuses the printer to a 32-bit program (AddPrinter 87), which
 # Windows does not. Otherwise the same sources built for 64-bit Windows in Wine's default
-# prefix (a kernel without 32-bit support cannot start Wine's 32-bit loader).
+# prefix (a kernel without 32-bit support cannot start Wine's 32-bit loader), which installs
+# the x64 driver that Wine's spooler takes from a 64-bit program.
 folder=$root/dist loader=$(command -v wine || true) tools=$root/build/win32/wine-tools
 if [ -z "${WINEPREFIX:-}" ]; then export WINEARCH=win32 WINEPREFIX=$root/build/wineprefix-win32; fi
 if [ -z "$loader" ] || ! timeout 120 "$loader" "$tools/uidriver.exe" >/dev/null 2>&1; then
