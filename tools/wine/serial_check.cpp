@@ -250,8 +250,11 @@ int stream(int port, int seconds, int rounds) {
         const std::string tag = " (round " + std::to_string(round) + ")";
         check("closing a line whose printer keeps sending returns within 100 ms" + tag, closed < 100.0,
               std::to_string(closed) + " ms");
-        check("the stream brings the dialog one WM_SERIAL_BYTE" + tag, bench.owner.bytes.size() == 1,
-              std::to_string(bench.owner.bytes.size()));
+        // The line hands over the first byte after the opening and the first after the query:
+        // a printer already sending when the port opens may bring both, never one per byte.
+        const std::size_t heard = bench.owner.bytes.size();
+        check("the stream brings the dialog one WM_SERIAL_BYTE, or one more for a byte before the query" + tag,
+              heard == 1 || heard == 2, std::to_string(heard));
     }
     if (closeMs.empty()) return 1;
     figure("close with the printer sending without end", closeMs);
