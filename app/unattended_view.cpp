@@ -110,9 +110,10 @@ UnattendedView::UnattendedView(MainWindow& window, const CommandLineOptions& opt
 
 void UnattendedView::attach(MainDialog& dialog) {
     dialog_ = &dialog;
-    if (!options_.quiet || options_.force) return;
+    if (!options_.quiet) return;
     InstallValues& values = dialog.values;
     values.keepInstalled = true;
+    values.forceInstall = options_.force;
     if (options_.portName) values.namedPort = files_.ansiSpelling(*options_.portName);
     dialog.unpackNeeded = [this](const std::vector<ArchiveEntry>& entries) { return unpackNeeded(entries); };
 }
@@ -127,6 +128,7 @@ bool UnattendedView::unpackNeeded(const std::vector<ArchiveEntry>& entries) {
     request.portKind = *options_.portKind;
     request.portName = values.namedPort;
     request.setDefault = options_.setDefault;
+    request.force = options_.force;
     const RerunDecision decision = decideBeforeUnpack(system_, dialog_->context().config.program, request, *listText,
                                                       entries, values.ports);
     if (decision.outcome != RerunOutcome::AlreadyInstalled) return true;

@@ -22,7 +22,7 @@ class MainDialog;
 class UnattendedView : public MainWindow, public MainWindowEvents {
 public:
     UnattendedView(MainWindow& window, const CommandLineOptions& options, RunLog& log, Platform& system);
-    // A quiet run without /force also looks at what is installed already.
+    // A quiet run looks at what is installed already (and with /force installs all the same).
     void attach(MainDialog& dialog);
 
     // The command line asked for what this machine or package does not offer.

@@ -93,6 +93,7 @@ struct InstallValues {
     // driver and port asked for is kept (and left alone when the package's files are the
     // installed ones). The port the command line named, of any kind.
     bool keepInstalled = false;
+    bool forceInstall = false;  // /force: installed as ever all the same
     std::optional<std::string> namedPort;
     // The printer the installation keeps: only its driver's files are registered again.
     std::optional<PrinterRecord> keptPrinter;

@@ -106,6 +106,7 @@ InstalledState readInstalledState(Platform& platform, const std::string& printer
 RerunDecision decideBeforeUnpack(Platform& platform, Program program, RerunRequest request,
                                  const std::string& listText, std::span<const ArchiveEntry> entries,
                                  const PortLists& ports) {
+    if (request.force) return decideRerun(request, {}, ports);
     const InstalledState installed = readInstalledState(platform, request.printerName, request.setDefault);
     const std::optional<int> index =
         installed.printer ? driverIndexOfDisplayName(installed.printer->driverName) : std::nullopt;
@@ -127,6 +128,7 @@ bool decideAtInstall(DialogContext& context, const std::string& printerName, con
     request.portKind = *values.portKind;
     request.portName = values.namedPort;
     request.setDefault = values.setDefaultPrinter == 1;
+    request.force = values.forceInstall;
     const InstalledState installed = readInstalledState(context.platform, printerName, request.setDefault);
     const RerunDecision decision = decideRerun(request, installed, values.ports);
     switch (decision.outcome) {
