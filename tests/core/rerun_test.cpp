@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/command_line.h"
+#include "config/unattended_texts.h"
 #include "install/installation_record.h"
 #include "install/model_tables.h"
 #include "install/package_identity.h"
@@ -449,6 +451,29 @@ TEST(Rerun, AnAttendedRunInstallsAgain) {
     EXPECT_EQ(till.callsSince(before, "DeletePrinter").size(), 1u);
     EXPECT_EQ(till.callsSince(before, "AddPrinter ").size(), 1u);
     EXPECT_FALSE(till.loggedStarting("Already installed"));
+}
+
+}  // namespace
+
+}  // namespace setup::test
+
+namespace setup::test {
+
+namespace {
+
+TEST(ForceOption, IsAFlagTheUsageTextShows) {
+    ParsedCommandLine line = parseCommandLine("setup.exe /quiet /printer:x /port:usb -FORCE", Program::MultiSetup);
+    EXPECT_EQ(line.refusal, "");
+    EXPECT_TRUE(line.options.force);
+    EXPECT_FALSE(parseCommandLine("setup.exe /quiet /printer:x /port:usb", Program::MultiSetup).options.force);
+    EXPECT_EQ(parseCommandLine("setup.exe /force:yes", Program::MultiSetup).refusal, "The option /force takes no value.");
+    EXPECT_EQ(parseCommandLine("setup.exe /force /force", Program::MultiSetup).refusal,
+              "The option /force is given twice.");
+    for (Program program : {Program::MultiSetup, Program::SoloSetup}) {
+        const std::string usage = usageText(program);
+        EXPECT_NE(usage.find("[/force]"), std::string::npos);
+        EXPECT_NE(usage.find("\r\n/force     "), std::string::npos);
+    }
 }
 
 }  // namespace
