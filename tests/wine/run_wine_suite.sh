@@ -453,6 +453,8 @@ run_platform_checks() {
 source "$root/tests/wine/install_rounds.sh"
 # Unattended runs: /quiet, the exit code, the log.
 source "$root/tests/wine/unattended_rounds.sh"
+# A deployment tool's later runs: the same command again, a package with another driver DLL.
+source "$root/tests/wine/rerun_rounds.sh"
 # A printer of the same name kept, the replace question, the fallback port's status.
 source "$root/tests/wine/tail_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
@@ -535,11 +537,18 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         stage_programs
         add_printer_settings_key
         run_unattended_rounds
+        say "== re-runs and upgrades (WINEARCH=win32)"
+        new_prefix rerun win32
+        stage_programs
+        add_printer_settings_key
+        run_rerun_rounds
     else
         say "SKIP: the installation rounds on the 32-bit prefix need the package."
     fi
 else
     say "SKIP: the 32-bit prefix rounds (start-up and installations) need a machine that runs 32-bit programs."
+    say "SKIP: the re-run rounds (install, the same command again, timed, and an upgrade) install printers, which"
+    say "      Wine does only for the 32-bit programs in a 32-bit prefix, and this machine cannot run 32-bit programs."
 fi
 
 say "== serial ports on socat pty pairs (a namespace of its own hides the host's serial devices)"
