@@ -69,7 +69,7 @@ public:
 
 private:
     static bool isFlag(const std::string& name) {
-        return name == "quiet" || name == "default" || name == "?" || name == "help";
+        return name == "quiet" || name == "default" || name == "force" || name == "?" || name == "help";
     }
     bool known(const std::string& name) const {
         static const std::set<std::string> valued{"printer", "port", "portname", "baud", "log"};
@@ -78,6 +78,7 @@ private:
     void setFlag(const std::string& name) {
         if (name == "quiet") options_.quiet = true;
         else if (name == "default") options_.setDefault = true;
+        else if (name == "force") options_.force = true;
         else options_.help = true;
     }
     std::string setValue(const std::string& name, const std::string& value) {

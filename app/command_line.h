@@ -14,6 +14,8 @@ struct CommandLineOptions {
     bool quiet = false;
     bool help = false;
     bool setDefault = false;
+    // Install again also when the printer is there as asked.
+    bool force = false;
     std::optional<std::string> printer;
     std::optional<int> portKind;  // the row of the port-type list
     std::optional<std::string> portName;

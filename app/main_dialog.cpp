@@ -109,7 +109,7 @@ void MainDialog::prepare() {
     const std::function<void()> steps[] = {
         [this] { controlService(context_, spoolerService, serviceStartIfStopped); },
         [this] { enumeratePorts(context_); },
-        [this] { extractPackage(context_, archiveLibrary, package); },
+        [this] { extractPackage(context_, archiveLibrary, package, unpackNeeded); },
         [this] { fillDriverList(context_, package); },
         [this] { probeOs(context_); },
         [this] {

@@ -56,6 +56,8 @@ public:
     bool unpackedWhenPrepared = false;
     // The user ended the dialog: Cancel, Escape or the close box.
     bool closedByUser = false;
+    // Asked with the package's listing before it is unpacked; unset, it always is.
+    UnpackNeeded unpackNeeded;
 
 private:
     // DialogCalls.

@@ -1,6 +1,7 @@
 #include "app/unattended_run.h"
 
 #include "app/main_dialog.h"
+#include "install/rerun_decision.h"
 #include "config/unattended_texts.h"
 
 namespace setup {
@@ -36,6 +37,7 @@ void logExitCode(RunLog& log, int code, const char* what) {
 
 int exitCodeOf(const RunEnd& run) {
     if (run.anotherInstaller) return exit_code::alreadyRunning;
+    if (run.alreadyInstalled) return exit_code::installed;
     if (run.completed) return run.portConfirmed ? exit_code::installed : exit_code::printerNotFound;
     if (run.prepared && !run.packageUnpacked)
         return run.packageProblem ? exit_code::packageRefused : exit_code::packageMissing;
@@ -53,6 +55,7 @@ RunEnd runEndOf(const MainDialog& dialog) {
     run.completed = dialog.values.installationCompleted;
     run.portConfirmed = dialog.values.printerPortConfirmed;
     run.endedByUser = dialog.closedByUser;
+    run.alreadyInstalled = dialog.values.alreadyInstalled;
     return run;
 }
 
@@ -83,11 +86,28 @@ int UnattendedRun::end(const MainDialog& dialog) {
     const InstallValues& values = dialog.values;
     RunEnd run = runEndOf(dialog);
     run.choiceRefused = view_.choiceRefused();
-    if (run.completed)
+    const bool created = run.completed && !run.alreadyInstalled;
+    if (created || run.alreadyInstalled)
         log_.ansiLine("The printer is on ", values.printerPort + (run.portConfirmed ? "" : ", where the search did not find it"));
+    if (created) writeRecord(values);
     const int code = exitCodeOf(run);
-    logExitCode(log_, code, meaning(code));
+    logExitCode(log_, code, run.alreadyInstalled ? "already installed, nothing was changed" : meaning(code));
     return code;
+}
+
+void UnattendedRun::writeRecord(const InstallValues& values) {
+    const std::string& printer = values.installed.printerName;
+    if (printer.empty()) return;
+    Registry& registry = platform().registry;
+    const InstallationRecord record = recordOfInstallation(config_.program, values, system_.system.localTime(),
+                                                           readInstallationRecord(registry, printer));
+    const std::string key = "HKLM\\" + installationRecordKey(printer);
+    if (std::uint32_t error = writeInstallationRecord(registry, printer, record)) {
+        log_.ansiLine("The installation record could not be written, the exit code stays as it is: ",
+                      key + ": " + systemErrorText(system_.system, error));
+        return;
+    }
+    log_.ansiLine("Installation record written: ", key + ", package identity " + record.packageIdentity);
 }
 
 int commandLineExitCode(RunLog& log, const ParsedCommandLine& parsed) {

@@ -23,6 +23,7 @@ struct RunEnd {
     bool completed = false;
     bool portConfirmed = false;
     bool endedByUser = false;
+    bool alreadyInstalled = false;  // the printer was there as asked: nothing was changed
 };
 
 int exitCodeOf(const RunEnd& run);
@@ -51,6 +52,10 @@ public:
     int end(const MainDialog& dialog);
 
 private:
+    // The installation record of the printer the run created or kept; a failure is logged
+    // and changes nothing else.
+    void writeRecord(const InstallValues& values);
+
     const BuildConfig& config_;
     CommandLineOptions options_;
     Platform system_;

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/main_dialog.h"
+#include "install/rerun_decision.h"
 #include "ports/serial_prompt_dialog.h"
 #include "probe/os_probe.h"
 
@@ -21,16 +22,6 @@ const char* answerName(int answer) {
         case message_box::idYes: return "Yes";
         case message_box::idNo: return "No";
         default: return "closed";
-    }
-}
-
-const char* portKindName(int portKind) {
-    switch (portKind) {
-        case portKindSerial: return "serial";
-        case portKindUsb: return "USB";
-        case portKindParallel: return "parallel";
-        case portKindTcpIp: return "TCP/IP";
-        default: return "unknown";
     }
 }
 
@@ -116,6 +107,36 @@ int unattendedAnswer(std::uint32_t style) {
 
 UnattendedView::UnattendedView(MainWindow& window, const CommandLineOptions& options, RunLog& log, Platform& system)
     : window_(window), options_(options), log_(log), system_(system), files_(system.files) {}
+
+void UnattendedView::attach(MainDialog& dialog) {
+    dialog_ = &dialog;
+    if (!options_.quiet) return;
+    InstallValues& values = dialog.values;
+    values.keepInstalled = true;
+    values.forceInstall = options_.force;
+    if (options_.portName) values.namedPort = files_.ansiSpelling(*options_.portName);
+    dialog.unpackNeeded = [this](const std::vector<ArchiveEntry>& entries) { return unpackNeeded(entries); };
+}
+
+bool UnattendedView::unpackNeeded(const std::vector<ArchiveEntry>& entries) {
+    InstallValues& values = dialog_->values;
+    const std::optional<std::string> listText = files_.ansiSpelling(*options_.printer);
+    if (!listText || !options_.portKind) return true;
+    RerunRequest request;
+    // The command line's check made sure the name can be spelt.
+    request.printerName = options_.name ? files_.ansiSpelling(*options_.name).value_or("") : *listText;
+    request.portKind = *options_.portKind;
+    request.portName = values.namedPort;
+    request.setDefault = options_.setDefault;
+    request.force = options_.force;
+    const RerunDecision decision = decideBeforeUnpack(system_, dialog_->context().config.program, request, *listText,
+                                                      entries, values.ports);
+    if (decision.outcome != RerunOutcome::AlreadyInstalled) return true;
+    log_.ansiLine("Already installed: ", decision.reason + ".");
+    values.alreadyInstalled = true;
+    values.printerEndsOn(decision.port, true);
+    return false;
+}
 
 // --- events ---
 
@@ -273,6 +294,11 @@ void UnattendedView::post(void (UnattendedView::*step)()) {
 void UnattendedView::firstStep() {
     DialogContext& context = dialog_->context();
     log_.ansiLine("System: ", systemDescription(context.platform.system, context.config, context.values.is64Bit));
+    if (dialog_->package.notNeeded) {
+        finishing_ = true;
+        log_.line("The run ends: nothing was unpacked, nothing was changed.");
+        return window_.endDialog(message_box::idOk);
+    }
     if (!dialog_->unpackedWhenPrepared) {
         logMissingPackage();
         if (options_.quiet) return stop("there is no driver package to install from");

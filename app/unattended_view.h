@@ -22,7 +22,8 @@ class MainDialog;
 class UnattendedView : public MainWindow, public MainWindowEvents {
 public:
     UnattendedView(MainWindow& window, const CommandLineOptions& options, RunLog& log, Platform& system);
-    void attach(MainDialog& dialog) { dialog_ = &dialog; }
+    // A quiet run looks at what is installed already (and with /force installs all the same).
+    void attach(MainDialog& dialog);
 
     // The command line asked for what this machine or package does not offer.
     bool choiceRefused() const { return choiceRefused_; }
@@ -104,6 +105,9 @@ private:
     void refuseChoice(const std::string& why);
     // Preparation did not unpack the package: why, in the log.
     void logMissingPackage();
+    // From the package's listing: false when the printer is installed from this package as
+    // asked, which is then said in the log.
+    bool unpackNeeded(const std::vector<ArchiveEntry>& entries);
     // A quiet run that cannot go on ends as the close box would end it.
     void stop(const std::string& why);
 

@@ -27,7 +27,7 @@ namespace text {
 // The usage text; %s: the program's name.
 constexpr const char* usageHead =
     "Usage: %s [/quiet] [/printer:NAME] [/port:serial|usb|parallel|tcpip] [/portname:PORT]\r\n"
-    "       [/default] [/baud:N] [/log:PATH]";
+    "       [/default] [/baud:N] [/log:PATH] [/force]";
 constexpr const char* usageNameOption = " [/name:TEXT]";
 constexpr const char* usageOptions =
     "\r\n\r\n"
@@ -39,7 +39,9 @@ constexpr const char* usageOptions =
     "/default   Make it the default printer.\r\n"
     "/baud      The baud rate of the serial search: 300, 1200, 2400, 4800, 9600, 19200 (when not\r\n"
     "           given), 38400, 57600 or 115200.\r\n"
-    "/log       Append a log of the run to PATH.\r\n";
+    "/log       Append a log of the run to PATH.\r\n"
+    "/force     With /quiet: install again also when the printer is there with this package's\r\n"
+    "           driver (a quiet run otherwise leaves it, or only registers a changed driver).\r\n";
 constexpr const char* usageNameText = "/name      The name the printer is created under.\r\n";
 constexpr const char* usageExitCodes =
     "\r\n"

@@ -20,6 +20,16 @@ const std::vector<std::string>* PortLists::ofKind(int portKind) const {
     }
 }
 
+const char* portKindName(int portKind) {
+    switch (portKind) {
+        case portKindSerial: return "serial";
+        case portKindUsb: return "USB";
+        case portKindParallel: return "parallel";
+        case portKindTcpIp: return "TCP/IP";
+        default: return "unknown";
+    }
+}
+
 std::string systemErrorText(System& system, std::uint32_t error) {
     std::string text = system.systemMessage(error);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();

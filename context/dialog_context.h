@@ -22,6 +22,9 @@ class SerialLine;
 // Port kinds: the rows of the port-type list.
 enum PortKind : int { portKindSerial = 0, portKindUsb = 1, portKindParallel = 2, portKindTcpIp = 3 };
 
+// A port kind as the log names it: "serial", "USB", "parallel", "TCP/IP".
+const char* portKindName(int portKind);
+
 // The port names the spooler and the serial device map report, sorted by kind.
 struct PortLists {
     std::vector<std::string> all;
@@ -57,6 +60,16 @@ struct PrinterLists {
     std::vector<std::string> ports;
 };
 
+// What an installation registered, for the installation record.
+struct InstalledDriver {
+    std::string printerName;
+    std::string displayName;
+    std::string environment;
+    std::string listText;        // the driver list's name the driver was chosen by
+    std::string monitor;         // the language monitor the driver names; empty for none
+    bool monitorAdded = false;   // AddMonitor added it (it was not there already)
+};
+
 // The values the installation shares, owned by the main dialog.
 struct InstallValues {
     int setDefaultPrinter = 1;
@@ -75,6 +88,20 @@ struct InstallValues {
     int preferredPortKind = portKindUsb;
     // A serial or USB port named before Install: the printer goes there without a search.
     std::optional<std::string> givenPort;
+
+    // A quiet run that looks at what is installed first: a printer of the name with the
+    // driver and port asked for is kept (and left alone when the package's files are the
+    // installed ones). The port the command line named, of any kind.
+    bool keepInstalled = false;
+    bool forceInstall = false;  // /force: installed as ever all the same
+    std::optional<std::string> namedPort;
+    // The printer the installation keeps: only its driver's files are registered again.
+    std::optional<PrinterRecord> keptPrinter;
+    // The printer was there as asked: nothing was changed.
+    bool alreadyInstalled = false;
+    // What the installation registered, and whether the TCP/IP port check added the port.
+    InstalledDriver installed;
+    bool portAdded = false;
 
     // How the installation ended: the port the printer is on, whether that port is known to
     // be the printer's (found by the search, given, or the only one of its kind), and whether

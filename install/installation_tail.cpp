@@ -156,13 +156,36 @@ void finish(DialogContext& context, const std::string& status) {
     context.calls.refresh();
 }
 
+// Makes the printer the default one when the box is ticked, and says so.
+void setDefaultWhenAsked(DialogContext& context, const std::string& printerName, const std::string& port) {
+    const bool defaultSet = context.values.setDefaultPrinter != 1 || setDefaultPrinter(context, printerName, port);
+    context.window.setProgress(40);
+    if (defaultSet) context.calls.statusStep(text::setDefaultHead + printerName + text::setDefaultTail);
+}
+
+// The printer kept by an upgrade: its port, settings and sharing stay; the spooler gave it
+// the driver files just registered under the same driver name.
+void finishKeptPrinter(DialogContext& context, const PrinterRecord& printer, std::uint32_t pauseMs) {
+    context.values.printerEndsOn(printer.portName, true);
+    context.window.setProgress(30);
+    setDefaultWhenAsked(context, printer.printerName, printer.portName);
+    context.platform.system.sleep(pauseMs);
+    finish(context, text::installationCompleted);
+}
+
 }  // namespace
+
+void finishUnchanged(DialogContext& context, const std::string& port) {
+    context.values.printerEndsOn(port, true);
+    finish(context, text::installationCompleted);
+}
 
 void finishInstallation(DialogContext& context, const std::string& printerName, const std::string& displayName,
                         std::uint32_t pauseMs) {
     InstallValues& values = context.values;
     values.spoolerStopped = false;
     context.platform.system.enablePrivilege(loadDriverPrivilege);
+    if (values.keptPrinter) return finishKeptPrinter(context, *values.keptPrinter, pauseMs);
 
     std::optional<std::string> port = creationPort(values);
     if (!port) return printerNotAdded(context, spooler_error::unknownPort);
@@ -177,9 +200,7 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
     context.window.setProgress(30);
 
     // The default printer names the port the printer was created on.
-    const bool defaultSet = values.setDefaultPrinter != 1 || setDefaultPrinter(context, printerName, *port);
-    context.window.setProgress(40);
-    if (defaultSet) context.calls.statusStep(text::setDefaultHead + printerName + text::setDefaultTail);
+    setDefaultWhenAsked(context, printerName, *port);
 
     const bool given =
         values.portsFound && searchesPort(*values.portKind) && values.givenPort == values.chosenPort;

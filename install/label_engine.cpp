@@ -6,6 +6,7 @@
 #include "install/driver_staging.h"
 #include "install/installation_tail.h"
 #include "install/model_tables.h"
+#include "install/rerun_decision.h"
 #include "ports/port_choice.h"
 #include "probe/service_control.h"
 
@@ -66,6 +67,8 @@ bool addLanguageMonitor(DialogContext& context, const std::string& environment, 
         return false;
     }
     monitorDll.keep();
+    // Added by this run: "already installed" is a monitor someone else added.
+    context.values.installed.monitorAdded = added.ok;
     context.calls.statusStep(text::monitorAdded);
     return true;
 }
@@ -78,7 +81,9 @@ void DriverEngines::installLabel(DialogContext& context) {
     const std::string printerName = window.driverListText();
     if (!acceptPrinterName(context, printerName)) return;
     std::optional<LabelModel> model = labelLookup(*values.driverIndex, values.is64Bit);
-    if (!choosePortBeforeInstall(context)) return;
+    if (!decideAtInstall(context, printerName, model->displayName)) return;
+    // A printer kept stays on its port: no port dialog.
+    if (!values.keptPrinter && !choosePortBeforeInstall(context)) return;
     if (!confirmReplacement(context, printerName, model->displayName, PrinterNameSource::PackageList)) return;
     std::optional<DriverFolder> folder = findDriverFolder(context);
     if (!folder || !putBackKeptFiles(context, folder->directory)) return;
@@ -111,6 +116,7 @@ void DriverEngines::installLabel(DialogContext& context) {
     const DriverFailureBox failureBox{text::labelDriverNotAdded, false};
     if (!monitor.inPackage(failureBox) || !staging.inPackage(failureBox)) return;
 
+    values.installed = {};
     monitor.copyAll();
     if (!monitor.verified()) return;
     if (!addLanguageMonitor(context, folder->environment, monitorPath, monitor)) return;
@@ -123,6 +129,9 @@ void DriverEngines::installLabel(DialogContext& context) {
     if (!added.ok) return driverNotAdded(context, failureBox, added.error);
 
     context.calls.statusStep(text::driverAddedHead + driver.name + text::driverAddedTail);
+    const bool monitorAdded = values.installed.monitorAdded;
+    values.installed = {printerName, driver.name, driver.environment, window.driverListText(), driver.monitorName,
+                        monitorAdded};
     FileSystem& files = context.platform.files;
     for (const std::string& name : {std::string(labelHelpFile), model->dataFile(labelBa0Extension),
                                     model->dataFile(labelPp0Extension), model->dataFile(labelDatExtension)})

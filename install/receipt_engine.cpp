@@ -4,6 +4,7 @@
 #include "install/driver_staging.h"
 #include "install/installation_tail.h"
 #include "install/model_tables.h"
+#include "install/rerun_decision.h"
 #include "ports/port_choice.h"
 #include "probe/service_control.h"
 
@@ -43,7 +44,9 @@ void DriverEngines::installReceipt(DialogContext& context) {
         nameSource == PrinterNameSource::Typed ? window.printerName() : window.driverListText();
     if (!acceptPrinterName(context, printerName)) return;
     std::optional<ReceiptModel> model = receiptLookup(context.config.program, *values.driverIndex, window.driverListText());
-    if (!choosePortBeforeInstall(context)) return;
+    if (!decideAtInstall(context, printerName, model->displayName)) return;
+    // A printer kept stays on its port: no port dialog.
+    if (!values.keptPrinter && !choosePortBeforeInstall(context)) return;
     if (!confirmReplacement(context, printerName, model->displayName, nameSource)) return;
     std::optional<DriverFolder> folder = findDriverFolder(context);
     if (!folder || !putBackKeptFiles(context, folder->directory)) return;
@@ -75,6 +78,7 @@ void DriverEngines::installReceipt(DialogContext& context) {
     if (!added.ok) return driverNotAdded(context, failureBox, added.error);
 
     context.calls.statusStep(text::driverAddedHead + driver.name + text::driverAddedTail);
+    values.installed = {printerName, driver.name, driver.environment, window.driverListText(), {}, false};
     // The plug-in files stay: the driver loads them from the driver folder.
     FileSystem& files = context.platform.files;
     files.deleteFile(joinPath(directory, model->groupDllFile()));

@@ -106,7 +106,8 @@ bool approveListing(DialogContext& context, const ArchiverListing& listing, Pack
 
 }  // namespace
 
-void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, PackageState& package) {
+void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, PackageState& package,
+                    const UnpackNeeded& needed) {
     context.calls.statusStep(text::readingDriverFile);
     archiveLibrary.setOwnerWindow(context.window.window());
     FileSystem& files = context.platform.files;
@@ -123,7 +124,14 @@ void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, Pack
         manifest.entryAnnounced();
         return !calls.closing();
     };
-    auto approve = [&](const ArchiverListing& listing) { return approveListing(context, listing, package); };
+    auto approve = [&](const ArchiverListing& listing) {
+        const bool readable = !listing.call.raised && listing.call.result == 0;
+        if (readable && needed && !needed(listing.entries)) {
+            package.notNeeded = true;
+            return false;
+        }
+        return approveListing(context, listing, package);
+    };
     int result = archiveLibrary.Extract(archive, unpackDestination, keepGoing, approve);
     archiveLibrary.Unload();
     manifest.extractionEnded(result == 2);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "package/unpack_manifest.h"
 #include "platform/files.h"
@@ -16,12 +18,20 @@ struct PackageState {
     UnpackManifest manifest;
     bool unpacked = false;
     std::string problem;  // what the user was told; empty when unpacked or simply absent
+    // The listing showed that nothing need be unpacked: nothing was.
+    bool notNeeded = false;
 };
+
+// Asked with the listing of a readable package before anything is written: false when the
+// package need not be unpacked.
+using UnpackNeeded = std::function<bool(const std::vector<ArchiveEntry>& entries)>;
 
 // Unpacks the driver package from the current directory into C:\, after checking that it
 // writes only to its places and that nothing not ours is in the way. A package that fails
 // to unpack is removed at once and the user is told why.
-void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, PackageState& package);
+// `needed`, when given, may find that nothing need be unpacked.
+void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, PackageState& package,
+                    const UnpackNeeded& needed = {});
 
 // Fills the driver list from the printer-name list the package brought, and shows the
 // first name. Without an unpacked package the list stays empty.

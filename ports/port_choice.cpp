@@ -21,6 +21,8 @@ std::optional<std::string> portOf(DialogContext& context, const PortAnswer& answ
                                   const std::vector<std::string>& refreshed, bool portAddedCounts) {
     if (answer.code == ResultPortAdded) {
         if (!portAddedCounts || refreshed.empty()) return std::nullopt;
+        // The port this installer added: the installation record says so, for its removal.
+        context.values.portAdded = true;
         return refreshed.front();
     }
     if (answer.code < ResultRowBase || answer.code == ResultNone) return std::nullopt;
@@ -38,6 +40,7 @@ std::optional<std::string> portOf(DialogContext& context, const PortAnswer& answ
 bool choosePortBeforeInstall(DialogContext& context) {
     InstallValues& values = context.values;
     std::optional<std::string> port;
+    values.portAdded = false;
     switch (values.portKind.value_or(-1)) {
         case portKindTcpIp: port = portOf(context, checkTcpIpPort(context), values.ports.tcpIp, true); break;
         case portKindParallel: port = portOf(context, checkParallelPort(context), values.ports.parallel, false); break;

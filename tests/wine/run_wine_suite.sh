@@ -454,6 +454,8 @@ run_platform_checks() {
 source "$root/tests/wine/install_rounds.sh"
 # Unattended runs: /quiet, the exit code, the log.
 source "$root/tests/wine/unattended_rounds.sh"
+# A deployment tool's later runs: the same command again, a package with another driver DLL.
+source "$root/tests/wine/rerun_rounds.sh"
 # A printer of the same name kept, the replace question, the fallback port's status.
 source "$root/tests/wine/tail_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
@@ -527,6 +529,11 @@ installation_rounds() {
     stage_programs
     add_printer_settings_key
     run_unattended_rounds
+    say "== re-runs and upgrades ($2)"
+    new_prefix "rerun-$1" "${3:-}"
+    stage_programs
+    add_printer_settings_key
+    run_rerun_rounds
 }
 
 if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
