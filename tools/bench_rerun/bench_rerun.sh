@@ -6,8 +6,9 @@
 #   - the same command again (nothing to do: the goal is at most 0.5 s over the empty program),
 #   - an upgrade with a package whose driver DLL differs,
 # with Wine's server running, and the empty program and the re-run once more from a cold
-# server. It needs the real 32-bit programs in a 32-bit prefix (Wine installs printers only
-# there); where this machine cannot run 32-bit programs it says so and measures nothing.
+# server. It runs the real 32-bit programs in a 32-bit prefix where this machine can; where
+# it cannot run 32-bit programs, the 64-bit test build of the same sources in a 64-bit prefix
+# (which installs the x64 driver), and says which.
 #
 # usage: tools/bench_rerun/bench_rerun.sh [runs]   (runs of each warm figure, default 5)
 # Environment: WIN32_BUILD_DIR (default build/win32), WINE32 (default: wine on the PATH).
@@ -21,22 +22,27 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 win32_build=$(cd "$root" && realpath -m "${WIN32_BUILD_DIR:-build/win32}")
-loader=${WINE32:-$(command -v wine || true)}
+win64_build=$(cd "$root" && realpath -m "${WIN64_BUILD_DIR:-build/win64}")
 wineserver_bin=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
-tools="$win32_build/wine-tools"
 package="$root/dist/DriverData.Drv"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 skip() { echo "SKIP: $*"; exit 0; }
-[ -n "$loader" ] || skip "Wine is not installed (no wine on the PATH)."
 # The 32-bit loader is a 32-bit Linux program: a kernel without 32-bit support refuses it.
-if ! reason=$(timeout 60 "$loader" --version 2>&1 >/dev/null); then
-    skip "this machine cannot run 32-bit programs, so Wine cannot start the 32-bit installers (${reason##*: }), and" \
-        "only the 32-bit programs in a WINEARCH=win32 prefix install printers under Wine: no figures."
+loader=${WINE32:-$(command -v wine || true)}
+if [ -n "$loader" ] && timeout 60 "$loader" --version >/dev/null 2>&1; then
+    programs="$root/dist" tools="$win32_build/wine-tools" source_folder=x86
+    export WINEARCH=win32
+    echo "The 32-bit programs from dist/ in a 32-bit prefix."
+else
+    loader=${WINE64:-/usr/lib/wine/wine64} programs="$win64_build/dist" tools="$win64_build/wine-tools" source_folder=x64
+    unset WINEARCH
+    echo "This machine cannot run 32-bit programs: the 64-bit test build in a 64-bit prefix."
 fi
-for needed in "$root/dist/multisetup.exe" "$root/dist/7-zip32.dll" "$package" "$tools/launch.exe" \
+[ -x "$loader" ] || skip "Wine is not installed ($loader)."
+for needed in "$programs/multisetup.exe" "$programs/7-zip32.dll" "$package" "$tools/launch.exe" \
     "$tools/empty_program.exe"; do
-    [ -f "$needed" ] || skip "$needed is missing: build dist/ and the win32 wine-tools first (scripts/build-windows.sh)."
+    [ -f "$needed" ] || skip "$needed is missing: build the programs and the wine-tools first (scripts/build-windows.sh)."
 done
 
 work=$(mktemp -d)
@@ -44,9 +50,7 @@ export WINEPREFIX="$work/prefix"
 trap '"$wineserver_bin" -k 2>/dev/null; rm -rf "$work"' EXIT
 if ! timeout 120 "$loader" wineboot -i >/dev/null 2>&1 ||
     ! timeout 60 "$loader" "$tools/empty_program.exe" >/dev/null 2>&1; then
-    skip "this machine cannot run 32-bit Windows programs under Wine (wine32 does not start in a" \
-        "WINEARCH=win32 prefix), and only the 32-bit programs in a 32-bit prefix install printers" \
-        "under Wine: no figures."
+    skip "Wine does not start the programs in a fresh prefix here: no figures."
 fi
 drive_c="$WINEPREFIX/drive_c"
 "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -56,12 +60,12 @@ for port in LPT2: LPT3:; do
 done
 mkdir -p "$drive_c/bench/first" "$drive_c/bench/upgrade"
 cp "$tools/launch.exe" "$tools/empty_program.exe" "$drive_c/bench/"
-cp "$root/dist/multisetup.exe" "$root/dist/7-zip32.dll" "$package" "$drive_c/bench/first/"
-cp "$root/dist/multisetup.exe" "$root/dist/7-zip32.dll" "$drive_c/bench/upgrade/"
+cp "$programs/multisetup.exe" "$programs/7-zip32.dll" "$package" "$drive_c/bench/first/"
+cp "$programs/multisetup.exe" "$programs/7-zip32.dll" "$drive_c/bench/upgrade/"
 tree="$work/tree"
 mkdir -p "$tree"
 7zz x -y -o"$tree" "$package" >/dev/null
-printf 'a later build of the driver' >>"$tree/Ticket/x86/uniDRV.DLL"
+printf 'a later build of the driver' >>"$tree/Ticket/$source_folder/uniDRV.DLL"
 (cd "$tree" && 7zz a -t7z "$drive_c/bench/upgrade/DriverData.Drv" . >/dev/null)
 "$wineserver_bin" -w
 
