@@ -14,6 +14,8 @@ struct CommandLineOptions {
     bool quiet = false;
     bool help = false;
     bool setDefault = false;
+    // Remove the printer /printer names, with what this installer added for it.
+    bool uninstall = false;
     std::optional<std::string> printer;
     std::optional<int> portKind;  // the row of the port-type list
     std::optional<std::string> portName;
