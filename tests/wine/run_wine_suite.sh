@@ -453,6 +453,8 @@ run_platform_checks() {
 source "$root/tests/wine/install_rounds.sh"
 # Unattended runs: /quiet, the exit code, the log.
 source "$root/tests/wine/unattended_rounds.sh"
+# /uninstall: with nothing installed, bad command lines, and printers the programs installed.
+source "$root/tests/wine/removal_rounds.sh"
 # A printer of the same name kept, the replace question, the fallback port's status.
 source "$root/tests/wine/tail_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
@@ -480,6 +482,7 @@ new_prefix default
 stage_programs
 run_platform_checks
 run_pkgcheck_rounds
+run_removal_rounds_without_printer
 for program in multisetup solosetup; do
     run_without_package
     run_close_box_without_package
@@ -535,11 +538,18 @@ if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then
         stage_programs
         add_printer_settings_key
         run_unattended_rounds
+        say "== removal of installed printers (WINEARCH=win32)"
+        new_prefix removal win32
+        stage_programs
+        add_printer_settings_key
+        run_removal_rounds_installed
     else
         say "SKIP: the installation rounds on the 32-bit prefix need the package."
     fi
 else
     say "SKIP: the 32-bit prefix rounds (start-up and installations) need a machine that runs 32-bit programs."
+    say "SKIP: the removal rounds that remove installed printers (a driver another printer uses kept, the last"
+    say "      printer's driver removed, removal again) need printers the 32-bit programs installed in a 32-bit prefix."
 fi
 
 say "== serial ports on socat pty pairs (a namespace of its own hides the host's serial devices)"
