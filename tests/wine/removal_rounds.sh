@@ -44,7 +44,7 @@ run_removal_rounds_without_printer() {
     done
 
     name="the usage text names /uninstall and /force"
-    out=$(quiet_detached removal multisetup "/?")
+    out=$(quiet_launch removal multisetup "/?")
     check "$name: the removal's form" "1" "$(grep -c '^       multisetup /uninstall /printer:NAME \[/quiet\] \[/log:PATH\]$' <<<"$out")"
     check "$name: the /force line" "1" "$(grep -c '^/force     Install again even when the printer is already installed\.$' <<<"$out")"
 }
