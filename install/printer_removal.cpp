@@ -51,7 +51,8 @@ public:
 
     RemovalOutcome run() {
         if (survey()) {
-            planPrinterAndDriver();
+            planPrinter();
+            planDriver();
             planMonitor();
             planPort();
             planRecord();
@@ -74,28 +75,41 @@ private:
 
     // The record, the printer with its settings, the other printers, every driver and port.
     bool survey() {
-        const std::string key = installationRecordKey(name_);
-        Result<Handle> recordKey = registry_.openKey64(RegistryRoot::LocalMachine, key, RegistryAccess::QueryValue);
-        if (recordKey) registry_.closeKey(*recordKey);
-        recordKeyExists_ = recordKey || recordKey.error() != win_error::fileNotFound;
-        record_ = readInstallationRecord(registry_, name_);
+        readRecord();
+        return readPrinter() && readSpooler();
+    }
 
+    void readRecord() {
+        record_ = readInstallationRecord(registry_, name_);
+        if (record_) {
+            recordKeyExists_ = true;
+            return;
+        }
+        // A key that cannot be read whole is still this installer's to delete.
+        Result<Handle> key = registry_.openKey64(RegistryRoot::LocalMachine, installationRecordKey(name_),
+                                                 RegistryAccess::QueryValue);
+        if (key) registry_.closeKey(*key);
+        recordKeyExists_ = key || key.error() != win_error::fileNotFound;
+    }
+
+    bool readPrinter() {
         Result<Handle> printer = spooler_.openPrinter(name_, "RAW", printerAllAccess);
         if (!printer) {
             printerAbsent_ = printer.error() == spooler_error::invalidPrinterName;
-            if (!printerAbsent_) return unread("OpenPrinter(" + name_ + ")", printer.error());
-        } else {
-            printer_ = std::make_unique<OwnedPrinter>(*printer, [this](Handle h) { spooler_.closePrinter(h); });
-            Result<PrinterRecord> settings = spooler_.getPrinter(*printer);
-            if (!settings) return unread("GetPrinter(" + name_ + ")", settings.error());
-            settings_ = *settings;
+            return printerAbsent_ || unread("OpenPrinter(" + name_ + ")", printer.error());
         }
+        printer_ = std::make_unique<OwnedPrinter>(*printer, [this](Handle h) { spooler_.closePrinter(h); });
+        Result<PrinterRecord> settings = spooler_.getPrinter(*printer);
+        if (!settings) return unread("GetPrinter(" + name_ + ")", settings.error());
+        settings_ = *settings;
+        return true;
+    }
 
+    bool readSpooler() {
         Result<std::vector<PrinterRecord>> printers = spooler_.enumPrinters(printerEnumLocalConnections);
         if (!printers) return unread("EnumPrinters", printers.error());
         for (const PrinterRecord& other : *printers)
             if (!sameName(other.printerName, name_)) others_.push_back(other);
-
         for (const char* environment : driverEnvironments) {
             Result<std::vector<DriverRecord>> drivers = spooler_.enumPrinterDrivers(environment);
             // A spooler that does not know an environment has no driver in it.
@@ -103,7 +117,6 @@ private:
             if (!drivers) return unread(std::string("EnumPrinterDrivers(") + environment + ")", drivers.error());
             drivers_.insert(drivers_.end(), drivers->begin(), drivers->end());
         }
-
         Result<std::vector<PortInfo>> ports = spooler_.enumPorts();
         if (!ports) return unread("EnumPorts", ports.error());
         ports_ = *ports;
@@ -119,7 +132,7 @@ private:
 
     void keep(const std::string& what, const std::string& why) { outcome_.kept.push_back({what, why}); }
 
-    void planPrinterAndDriver() {
+    void planPrinter() {
         if (printer_) {
             steps_.push_back({fillText(text::removalPrinter, {name_}), "DeletePrinter(" + name_ + ")", [this] {
                                   spooler_.setPrinterCommand(printer_->get(), printerControlPurge);
@@ -129,6 +142,11 @@ private:
                                   return error;
                               }});
         }
+    }
+
+    // The printer's driver, or the record's when the printer has gone, in each environment
+    // it was added for, unless another printer uses it.
+    void planDriver() {
         driverName_ = settings_ ? settings_->driverName : record_ ? record_->driverName : std::string();
         if (driverName_.empty()) return;
         const std::vector<std::string> users =
