@@ -59,8 +59,8 @@ private:
 }  // namespace
 
 int runRemoval(const Platform& system, MainWindow& window, const CommandLineOptions& options, RunLog& log) {
-    // A port monitor's DeletePortUI deletes without a dialog of its own: the spooler's port
-    // calls go through also when nobody is there.
+    // DeletePortA is called without a window, and a port monitor's DeletePortUI shows no
+    // dialog without one: the port calls go through also when nobody is there.
     LoggedPlatform logged(system, log, false);
     Platform& platform = logged.platform();
     RemovalTalk talk(window, options, log, platform);

@@ -206,7 +206,7 @@ private:
         if (!users.empty()) return keep(what, fillText(text::keptUsedByPrinters, {joined(users)}));
         if (std::none_of(ports_.begin(), ports_.end(), [&](const PortInfo& p) { return sameName(p.name, port); }))
             return;
-        // Without a window: a port monitor's DeletePortUI deletes without asking.
+        // Without a window: a port monitor's DeletePortUI then shows no dialog.
         steps_.push_back({what, "DeletePort(" + port + ")", [this, port] { return errorOf(spooler_.deletePort(0, port)); }});
     }
 
