@@ -69,7 +69,8 @@ public:
 
 private:
     static bool isFlag(const std::string& name) {
-        return name == "quiet" || name == "default" || name == "force" || name == "?" || name == "help";
+        return name == "quiet" || name == "default" || name == "force" || name == "uninstall" || name == "?" ||
+               name == "help";
     }
     bool known(const std::string& name) const {
         static const std::set<std::string> valued{"printer", "port", "portname", "baud", "log"};
@@ -79,6 +80,7 @@ private:
         if (name == "quiet") options_.quiet = true;
         else if (name == "default") options_.setDefault = true;
         else if (name == "force") options_.force = true;
+        else if (name == "uninstall") options_.uninstall = true;
         else options_.help = true;
     }
     std::string setValue(const std::string& name, const std::string& value) {
@@ -100,6 +102,19 @@ private:
     Program program_;
     std::set<std::string> seen_;
 };
+
+// A removal names the printer and nothing about an installation.
+std::string removalRefusal(const CommandLineOptions& options) {
+    if (!options.printer) return text::uninstallNeedsPrinter;
+    const std::pair<bool, const char*> installOptions[] = {
+        {options.portKind.has_value(), "/port"}, {options.portName.has_value(), "/portname"},
+        {options.setDefault, "/default"},        {options.baudRate.has_value(), "/baud"},
+        {options.name.has_value(), "/name"},
+    };
+    for (const auto& [given, option] : installOptions)
+        if (given) return fillText(text::uninstallRefuses, {option});
+    return {};
+}
 
 }  // namespace
 
@@ -162,7 +177,12 @@ ParsedCommandLine parseCommandLine(const std::string& line, Program program) {
         if (std::any_of(words.begin(), words.end(), isQuietFlag)) parsed.options.quiet = true;
     }
     parsed.options.none = split.arguments.size() <= 1 && !split.quoteLeftOpen;
-    if (!parsed.refusal.empty() || parsed.options.help || !parsed.options.quiet) return parsed;
+    if (!parsed.refusal.empty() || parsed.options.help) return parsed;
+    if (parsed.options.uninstall) {
+        parsed.refusal = removalRefusal(parsed.options);
+        return parsed;
+    }
+    if (!parsed.options.quiet) return parsed;
     if (!parsed.options.printer) parsed.refusal = text::quietNeedsPrinter;
     else if (!parsed.options.portKind) parsed.refusal = text::quietNeedsPort;
     return parsed;
@@ -240,6 +260,8 @@ void checkOnThisSystem(ParsedCommandLine& parsed, FileSystem& files) {
         why = fillText(text::logInPackagePlaces, {*options.logPath});
         options.logPath.reset();
     }
+    if (options.uninstall && options.printer && why.empty() && !files.ansiSpelling(*options.printer))
+        why = fillText(text::nameUnspellable, {*options.printer});
     if (options.name && why.empty()) {
         std::optional<std::string> ansi = files.ansiSpelling(*options.name);
         if (!ansi) why = fillText(text::nameUnspellable, {*options.name});

@@ -16,6 +16,8 @@ struct CommandLineOptions {
     bool setDefault = false;
     // Install again also when the printer is there as asked.
     bool force = false;
+    // Remove the printer /printer names, with what this installer added for it.
+    bool uninstall = false;
     std::optional<std::string> printer;
     std::optional<int> portKind;  // the row of the port-type list
     std::optional<std::string> portName;

@@ -80,6 +80,14 @@ public:
     SpoolerCall addPrinterDriverEx(const DriverRecord& driver, std::uint32_t flags) override {
         return log_.check(inner_.addPrinterDriverEx(driver, flags), "AddPrinterDriverEx", driver.name);
     }
+    Result<std::vector<DriverRecord>> enumPrinterDrivers(const std::string& environment) override {
+        return log_.check(inner_.enumPrinterDrivers(environment), "EnumPrinterDrivers", environment);
+    }
+    SpoolerCall deletePrinterDriverEx(const std::string& environment, const std::string& driverName,
+                                      std::uint32_t flags) override {
+        return log_.check(inner_.deletePrinterDriverEx(environment, driverName, flags), "DeletePrinterDriverEx",
+                          driverName + ", " + environment);
+    }
     SpoolerCall deleteMonitor(const std::string& environment, const std::string& name) override {
         return log_.check(inner_.deleteMonitor(environment, name), "DeleteMonitor", name);
     }
@@ -180,7 +188,7 @@ private:
 
 class LoggedPlatform::Registry : public setup::Registry {
 public:
-    Registry(setup::Registry& inner, RunLog& log) : inner_(inner), log_(log) {}
+    Registry(setup::Registry& inner, RunLog& log) : inner_(inner), log_(log), runLog_(log) {}
     Result<Handle> openKey(RegistryRoot root, const std::string& path, RegistryAccess access) override {
         return log_.check(inner_.openKey(root, path, access), "RegOpenKeyEx", rootName(root) + path);
     }
@@ -201,9 +209,10 @@ public:
         return log_.check(inner_.queryValue(key, name, bufferSize), "RegQueryValueEx", name);
     }
     void closeKey(Handle key) override { inner_.closeKey(key); }
+    // The 64-bit registry holds the installation records: a missing key is an answer.
     Result<Handle> openKey64(RegistryRoot root, const std::string& path, RegistryAccess access) override {
         Result<Handle> key = inner_.openKey64(root, path, access);
-        // An installation record that is not there is an answer, not a failure.
+        // A key that is not there (an installation record, a journal) is an answer, not a failure.
         if (!key && key.error() == win_error::fileNotFound) return key;
         return log_.check(std::move(key), "RegOpenKeyEx", rootName(root) + path);
     }
@@ -217,6 +226,7 @@ public:
 private:
     setup::Registry& inner_;
     FailureLog log_;
+    RunLog& runLog_;
 };
 
 LoggedPlatform::LoggedPlatform(const Platform& system, RunLog& log, bool unattended)

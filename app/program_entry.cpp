@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/main_dialog.h"
+#include "app/removal_run.h"
 #include "app/run_log.h"
 #include "app/unattended_run.h"
 #include "config/build_config.h"
@@ -40,6 +41,8 @@ int runProgram(Program program, const std::string& commandLine, Platform system,
         host.tell(usageText(program, parsed.refusal), !quiet);
         return commandLineExitCode(log, parsed);
     }
+
+    if (parsed.options.uninstall) return runRemoval(system, host.window(), parsed.options, log);
 
     if (quiet) host.keepHidden();
     UnattendedRun run(system, config, host.window(), parsed.options, log);

@@ -27,13 +27,13 @@ const char* meaning(int code) {
     }
 }
 
+}  // namespace
+
 void logExitCode(RunLog& log, int code, const char* what) {
     std::string line = "Exit code " + std::to_string(code) + ": " + what;
     if (int lost = log.linesLost()) line += " (" + std::to_string(lost) + " lines of this log could not be written)";
     log.line(line);
 }
-
-}  // namespace
 
 int exitCodeOf(const RunEnd& run) {
     if (run.anotherInstaller) return exit_code::alreadyRunning;

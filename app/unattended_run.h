@@ -32,6 +32,8 @@ RunEnd runEndOf(const MainDialog& dialog);
 
 // The log's first line: the program, its version and the command line.
 void logStart(RunLog& log, Program program, const std::string& commandLine);
+// The log's last line: the exit code and what it means, with the lines the log lost.
+void logExitCode(RunLog& log, int code, const char* what);
 
 // One run of the program as its command line shapes it: the log, the system as the dialog
 // sees it (its failed calls logged) and the view between the dialog and its window.

@@ -12,14 +12,23 @@ const char* programVersion(Program program) {
     return program == Program::SoloSetup ? SOLOSETUP_VERSION_TEXT : MULTISETUP_VERSION_TEXT;
 }
 
+namespace {
+
+std::string withName(const char* format, const char* name) {
+    std::vector<char> text(std::char_traits<char>::length(format) + std::char_traits<char>::length(name));
+    std::snprintf(text.data(), text.size(), format, name);
+    return text.data();
+}
+
+}  // namespace
+
 std::string usageText(Program program, const std::string& refusal) {
     const bool solo = program == Program::SoloSetup;
     const char* name = buildConfig(program).programName;
-    std::vector<char> head(std::char_traits<char>::length(text::usageHead) + std::char_traits<char>::length(name));
-    std::snprintf(head.data(), head.size(), text::usageHead, name);
     std::string usage = refusal.empty() ? std::string() : refusal + "\r\n\r\n";
-    usage += head.data();
+    usage += withName(text::usageHead, name);
     if (solo) usage += text::usageNameOption;
+    usage += withName(text::usageRemoval, name);
     usage += text::usageOptions;
     if (solo) usage += text::usageNameText;
     usage += text::usageExitCodes;

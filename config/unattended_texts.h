@@ -29,6 +29,8 @@ constexpr const char* usageHead =
     "Usage: %s [/quiet] [/printer:NAME] [/port:serial|usb|parallel|tcpip] [/portname:PORT]\r\n"
     "       [/default] [/baud:N] [/log:PATH] [/force]";
 constexpr const char* usageNameOption = " [/name:TEXT]";
+// %s: the program's name.
+constexpr const char* usageRemoval = "\r\n       %s /uninstall /printer:NAME [/quiet] [/log:PATH]";
 constexpr const char* usageOptions =
     "\r\n\r\n"
     "/quiet     No window; every question is answered without a user. Needs /printer and /port.\r\n"
@@ -41,7 +43,9 @@ constexpr const char* usageOptions =
     "           given), 38400, 57600 or 115200.\r\n"
     "/log       Append a log of the run to PATH.\r\n"
     "/force     With /quiet: install again also when the printer is there with this package's\r\n"
-    "           driver (a quiet run otherwise leaves it, or only registers a changed driver).\r\n";
+    "           driver (a quiet run otherwise leaves it, or only registers a changed driver).\r\n"
+    "/uninstall Remove the printer NAME (the name it was created under), its driver when no other\r\n"
+    "           printer uses it, and the port and language monitor this installer added for it.\r\n";
 constexpr const char* usageNameText = "/name      The name the printer is created under.\r\n";
 constexpr const char* usageExitCodes =
     "\r\n"
@@ -52,7 +56,7 @@ constexpr const char* usageExitCodes =
     "log names its port); 2 no driver package; 13 the package is damaged or was refused;\r\n"
     "87 invalid command line, unknown printer or port; 1602 closed by the user;\r\n"
     "1603 the installation failed; 1618 another installer is running; 1622 the log cannot be\r\n"
-    "opened (nothing was changed).";
+    "opened (nothing was changed). /uninstall ends with 0 also when there was nothing to remove.";
 
 // Why a command line is refused; %s: the option or value as given.
 constexpr const char* optionUnknown = "Unknown option %s.";
@@ -65,6 +69,9 @@ constexpr const char* optionBadBaud = "Unknown baud rate %s.";
 constexpr const char* optionUnbalancedQuote = "A quotation mark is not closed.";
 constexpr const char* quietNeedsPrinter = "/quiet needs /printer.";
 constexpr const char* quietNeedsPort = "/quiet needs /port.";
+constexpr const char* uninstallNeedsPrinter = "/uninstall needs /printer: the printer's name as it was created.";
+// %s: an option of an installation.
+constexpr const char* uninstallRefuses = "/uninstall takes no %s: it removes the printer /printer names.";
 // Refused once the system is asked; %s: the reason the spooler's rule gives, or the text.
 constexpr const char* nameRefused = "The printer name /name gives cannot be used: %s.";
 constexpr const char* nameUnspellable = "The name %s cannot be spelt in this system's code page.";

@@ -134,7 +134,8 @@ public:
     virtual void enableCancel(bool enabled) = 0;
     virtual void setProgress(int position) = 0;
 
-    // A modal message box owned by the dialog; returns the answer (message_box::id*).
+    // A modal message box owned by the dialog; returns the answer (message_box::id*). Asked
+    // while no dialog runs, the box is the program's own, with no owner.
     virtual int messageBox(const std::string& text, const std::string& caption, std::uint32_t style) = 0;
     virtual void endDialog(int result) = 0;
     // Shows the port dialog of that resource modally, owned by the dialog, and returns its

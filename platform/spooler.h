@@ -69,6 +69,7 @@ struct PrinterRecord {
 };
 
 constexpr std::uint32_t apdCopyNewFiles = 4;              // AddPrinterDriverExA flags
+constexpr std::uint32_t dpdDeleteUnusedFiles = 1;         // DeletePrinterDriverExA flags
 constexpr std::uint32_t printerAllAccess = 0xF000C;       // PRINTER_ALL_ACCESS
 constexpr std::uint32_t printerControlPurge = 3;          // SetPrinterA command
 constexpr std::uint32_t printerEnumLocalConnections = 6;  // PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS
@@ -83,6 +84,7 @@ constexpr std::uint32_t invalidPrinterName = 1801;
 constexpr std::uint32_t printerAlreadyExists = 1802;
 constexpr std::uint32_t invalidEnvironment = 1805;
 constexpr std::uint32_t unknownPrintMonitor = 3000;
+constexpr std::uint32_t printerDriverInUse = 3001;
 constexpr std::uint32_t printMonitorAlreadyInstalled = 3006;
 }  // namespace spooler_error
 
@@ -97,6 +99,11 @@ public:
     // GetPrinterDriverDirectoryA at level 1 into a buffer of bufferSize bytes.
     virtual Result<std::string> printerDriverDirectory(const std::string& environment, std::uint32_t bufferSize) = 0;
     virtual SpoolerCall addPrinterDriverEx(const DriverRecord& driver, std::uint32_t flags) = 0;  // level 3
+    // EnumPrinterDriversA at level 3: the drivers registered for the environment.
+    virtual Result<std::vector<DriverRecord>> enumPrinterDrivers(const std::string& environment) = 0;
+    // DeletePrinterDriverExA for every version of the driver in the environment.
+    virtual SpoolerCall deletePrinterDriverEx(const std::string& environment, const std::string& driverName,
+                                              std::uint32_t flags) = 0;
     virtual SpoolerCall deleteMonitor(const std::string& environment, const std::string& name) = 0;
     virtual SpoolerCall addMonitor(const MonitorRecord& monitor) = 0;  // level 2
 

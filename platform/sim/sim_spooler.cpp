@@ -93,6 +93,38 @@ SpoolerCall SimWindows::addPrinterDriverEx(const DriverRecord& driver, std::uint
     return {true, 0};
 }
 
+Result<std::vector<DriverRecord>> SimWindows::enumPrinterDrivers(const std::string& environment) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("EnumPrinterDrivers " + environment);
+    if (std::uint32_t error = injectedFailure("EnumPrinterDrivers")) return Result<std::vector<DriverRecord>>::failure(error);
+    if (!driverDirectories.count(environment)) return Result<std::vector<DriverRecord>>::failure(spooler_error::invalidEnvironment);
+    std::vector<DriverRecord> registered;
+    std::copy_if(drivers.begin(), drivers.end(), std::back_inserter(registered),
+                 [&](const DriverRecord& d) { return d.environment == environment; });
+    return registered;
+}
+
+// The spooler's printers run on the drivers of the machine's own environment: one of those a
+// printer names cannot go; the same driver added for another environment (for clients of a
+// shared printer) can.
+SpoolerCall SimWindows::deletePrinterDriverEx(const std::string& environment, const std::string& driverName,
+                                              std::uint32_t flags) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    record("DeletePrinterDriverEx " + driverName + " " + environment + " " + std::to_string(flags));
+    if (std::uint32_t error = injectedFailure("DeletePrinterDriverEx")) return {false, error};
+    if (!driverDirectories.count(environment)) return {false, spooler_error::invalidEnvironment};
+    auto found = std::find_if(drivers.begin(), drivers.end(), [&](const DriverRecord& d) {
+        return d.name == driverName && d.environment == environment;
+    });
+    if (found == drivers.end()) return {false, spooler_error::unknownPrinterDriver};
+    const std::string ownEnvironment = wow64.value_or(false) ? "Windows x64" : "Windows NT x86";
+    if (environment == ownEnvironment &&
+        std::any_of(printers.begin(), printers.end(), [&](const PrinterRecord& p) { return p.driverName == driverName; }))
+        return {false, spooler_error::printerDriverInUse};
+    drivers.erase(found);
+    return {true, 0};
+}
+
 SpoolerCall SimWindows::deleteMonitor(const std::string& environment, const std::string& name) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("DeleteMonitor " + name);
@@ -137,9 +169,11 @@ Result<Handle> SimWindows::openPrinter(const std::string& name, const std::strin
     std::lock_guard<std::recursive_mutex> guard(lock_);
     record("OpenPrinter " + name);
     if (std::uint32_t error = injectedFailure("OpenPrinter")) return Result<Handle>::failure(error);
-    if (std::none_of(printers.begin(), printers.end(), [&](const PrinterRecord& p) { return p.printerName == name; }))
-        return Result<Handle>::failure(spooler_error::invalidPrinterName);
-    return openObject({OpenObject::Printer, name});
+    // The spooler finds a printer by its name in any case.
+    auto found = std::find_if(printers.begin(), printers.end(),
+                              [&](const PrinterRecord& p) { return equalNoCase(p.printerName, name); });
+    if (found == printers.end()) return Result<Handle>::failure(spooler_error::invalidPrinterName);
+    return openObject({OpenObject::Printer, found->printerName});
 }
 
 SpoolerCall SimWindows::setPrinterCommand(Handle printer, std::uint32_t command) {

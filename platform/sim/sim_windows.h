@@ -154,6 +154,9 @@ public:
     Result<std::vector<PortInfo>> enumPorts() override;
     Result<std::string> printerDriverDirectory(const std::string& environment, std::uint32_t bufferSize) override;
     SpoolerCall addPrinterDriverEx(const DriverRecord& driver, std::uint32_t flags) override;
+    Result<std::vector<DriverRecord>> enumPrinterDrivers(const std::string& environment) override;
+    SpoolerCall deletePrinterDriverEx(const std::string& environment, const std::string& driverName,
+                                      std::uint32_t flags) override;
     SpoolerCall deleteMonitor(const std::string& environment, const std::string& name) override;
     SpoolerCall addMonitor(const MonitorRecord& monitor) override;
     Result<Handle> openPrinter(const std::string& name, const std::string& datatype, std::uint32_t access) override;

@@ -147,6 +147,49 @@ SpoolerCall Win32Spooler::addPrinterDriverEx(const DriverRecord& driver, std::ui
     return outcome(AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&record), flags));
 }
 
+namespace {
+
+// A multi-string buffer as the program builds one: each name ended by a NUL, the list by an
+// empty name.
+std::string multiStringOf(const char* names) {
+    std::string block;
+    if (names != nullptr) {
+        for (const char* name = names; *name != '\0'; name += std::char_traits<char>::length(name) + 1)
+            block += std::string(name) + '\0';
+    }
+    return block + '\0';
+}
+
+}  // namespace
+
+Result<std::vector<DriverRecord>> Win32Spooler::enumPrinterDrivers(const std::string& environment) {
+    DWORD needed = 0;
+    DWORD returned = 0;
+    // The first call only learns the size: TRUE with no size when there are no drivers.
+    if (!EnumPrinterDriversA(nullptr, text(environment), 3, nullptr, 0, &needed, &returned) && needed == 0)
+        return Result<std::vector<DriverRecord>>::failure(GetLastError());
+    if (needed == 0) return std::vector<DriverRecord>{};
+    std::vector<BYTE> buffer(needed);
+    if (!EnumPrinterDriversA(nullptr, text(environment), 3, buffer.data(), needed, &needed, &returned))
+        return Result<std::vector<DriverRecord>>::failure(GetLastError());
+    const auto* records = reinterpret_cast<const DRIVER_INFO_3A*>(buffer.data());
+    std::vector<DriverRecord> drivers;
+    for (DWORD i = 0; i < returned; ++i) {
+        const DRIVER_INFO_3A& info = records[i];
+        drivers.push_back(DriverRecord{info.cVersion, textOrEmpty(info.pName), textOrEmpty(info.pEnvironment),
+                                       textOrEmpty(info.pDriverPath), textOrEmpty(info.pDataFile),
+                                       textOrEmpty(info.pConfigFile), textOrEmpty(info.pHelpFile),
+                                       multiStringOf(info.pDependentFiles), textOrEmpty(info.pMonitorName),
+                                       textOrEmpty(info.pDefaultDataType)});
+    }
+    return drivers;
+}
+
+SpoolerCall Win32Spooler::deletePrinterDriverEx(const std::string& environment, const std::string& driverName,
+                                                std::uint32_t flags) {
+    return outcome(DeletePrinterDriverExA(nullptr, text(environment), text(driverName), flags, 0));
+}
+
 SpoolerCall Win32Spooler::deleteMonitor(const std::string& environment, const std::string& name) {
     return outcome(DeleteMonitorA(nullptr, text(environment), text(name)));
 }

@@ -18,6 +18,7 @@
 #include "install/driver_engines.h"
 #include "package/installer_lock.h"
 #include "tests/core/fixture.h"
+#include "tests/core/run_log_lines.h"
 #include "tests/core/sim_program_host.h"
 
 namespace setup::test {
@@ -71,17 +72,7 @@ struct Deployment {
     }
 
     // The log's lines without their time stamps, which must all be there.
-    std::vector<std::string> log() const {
-        std::ifstream file(machine.hostPath(logPath), std::ios::binary);
-        std::vector<std::string> lines;
-        static const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*)\r$)");
-        for (std::string line; std::getline(file, line);) {
-            std::smatch match;
-            EXPECT_TRUE(std::regex_match(line, match, stamped)) << line;
-            lines.push_back(match[1]);
-        }
-        return lines;
-    }
+    std::vector<std::string> log() const { return runLogLines(machine, logPath); }
     bool logged(const std::string& text) const {
         std::vector<std::string> lines = log();
         return std::find(lines.begin(), lines.end(), text) != lines.end();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 
 namespace setup::seam_checks {
@@ -200,6 +201,51 @@ Outcome enumerationFailsWithMoreDataAndEndsWithNoMoreItems(Platform& p, const st
                      expect(!end && end.error() == win_error::noMoreItems, end ? "more" : std::to_string(end.error()))));
 }
 
+// The environment of the calling process, the one its spooler takes printers' drivers for.
+const char* ownEnvironment() {
+    return sizeof(void*) == 8 ? "Windows x64" : "Windows NT x86";
+}
+
+std::optional<DriverRecord> listedDriver(Spooler& spooler, const std::string& name) {
+    Result<std::vector<DriverRecord>> drivers = spooler.enumPrinterDrivers(ownEnvironment());
+    if (!drivers) return std::nullopt;
+    for (const DriverRecord& driver : *drivers)
+        if (driver.name == name) return driver;
+    return std::nullopt;
+}
+
+// A driver of files of the check's own, added, listed, deleted with its unused files, and
+// deleted again: a driver that is not there is error 1797.
+Outcome aDriverIsListedThenDeletedWithItsUnusedFiles(Platform& p, const std::string& folder) {
+    for (const char* file : {"\\probe.dll", "\\probe.dat", "\\probe.hlp"}) p.files.appendFileW(folder + file, "MZ");
+    DriverRecord driver;
+    driver.version = 3;
+    driver.name = "Seam Check Driver";
+    driver.environment = ownEnvironment();
+    driver.driverPath = folder + "\\probe.dll";
+    driver.dataFile = folder + "\\probe.dat";
+    driver.configFile = folder + "\\probe.dll";
+    driver.helpFile = folder + "\\probe.hlp";
+    driver.dependentFiles = std::string(1, '\0');
+    SpoolerCall added = p.spooler.addPrinterDriverEx(driver, apdCopyNewFiles);
+    if (!added.ok) return expect(false, "not added: " + std::to_string(added.error));
+    const bool listed = listedDriver(p.spooler, driver.name).has_value();
+    SpoolerCall deleted = p.spooler.deletePrinterDriverEx(driver.environment, driver.name, dpdDeleteUnusedFiles);
+    // Whatever the deletion answered, the driver goes, so that the next check's machine is clean.
+    if (!deleted.ok) p.spooler.deletePrinterDriverEx(driver.environment, driver.name, 0);
+    const bool gone = !listedDriver(p.spooler, driver.name);
+    SpoolerCall again = p.spooler.deletePrinterDriverEx(driver.environment, driver.name, dpdDeleteUnusedFiles);
+    return expect(listed && deleted.ok && gone && !again.ok && again.error == spooler_error::unknownPrinterDriver,
+                  steps({{"listed", listed}, {"deleted", deleted.ok}, {"gone", gone}}) + ", deletion error " +
+                      std::to_string(deleted.error) + ", second deletion error " + std::to_string(again.error));
+}
+
+Outcome anUnknownEnvironmentHasNoDrivers(Platform& p, const std::string&) {
+    Result<std::vector<DriverRecord>> drivers = p.spooler.enumPrinterDrivers("Windows 3.11");
+    return expect(!drivers && drivers.error() == spooler_error::invalidEnvironment,
+                  drivers ? "listed" : std::to_string(drivers.error()));
+}
+
 }  // namespace
 
 const std::vector<Check>& checks() {
@@ -228,6 +274,12 @@ const std::vector<Check>& checks() {
         {"registry: a missing key fails with file not found", aMissingKeyFailsWithFileNotFound},
         {"registry: enumeration gives the value, fails with more data, ends with no more items",
          enumerationFailsWithMoreDataAndEndsWithNoMoreItems},
+        {"spooler: a driver is listed at level 3, deleted with DPD_DELETE_UNUSED_FILES, and a second deletion "
+         "fails with 1797",
+         aDriverIsListedThenDeletedWithItsUnusedFiles,
+         "Wine's DeletePrinterDriverExW refuses every delete flag with 87, also for a driver that is not there; "
+         "without flags it deletes the driver"},
+        {"spooler: EnumPrinterDriversA for an unknown environment fails with 1805", anUnknownEnvironmentHasNoDrivers},
     };
     return all;
 }

@@ -456,6 +456,8 @@ source "$root/tests/wine/install_rounds.sh"
 source "$root/tests/wine/unattended_rounds.sh"
 # A deployment tool's later runs: the same command again, a package with another driver DLL.
 source "$root/tests/wine/rerun_rounds.sh"
+# /uninstall: with nothing installed, bad command lines, and printers the programs installed.
+source "$root/tests/wine/removal_rounds.sh"
 # A printer of the same name kept, the replace question, the fallback port's status.
 source "$root/tests/wine/tail_rounds.sh"
 # Hostile and awkward driver packages, user files, a planted DLL, two installers.
@@ -483,6 +485,7 @@ new_prefix default
 stage_programs
 run_platform_checks
 run_pkgcheck_rounds
+run_removal_rounds_without_printer
 for program in multisetup solosetup; do
     run_without_package
     run_close_box_without_package
@@ -534,6 +537,11 @@ installation_rounds() {
     stage_programs
     add_printer_settings_key
     run_rerun_rounds
+    say "== removal of installed printers ($2)"
+    new_prefix "removal-$1" "${3:-}"
+    stage_programs
+    add_printer_settings_key
+    run_removal_rounds_installed
 }
 
 if [ "$loader" == "$wine32_loader" ] && [ "$native_bitness" == "64 bit" ]; then

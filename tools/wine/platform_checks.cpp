@@ -151,6 +151,35 @@ void spoolerPorts(Spooler& spooler) {
           !deleted.ok && deleted.error == win_error::notSupported, std::to_string(deleted.error));
 }
 
+// What a removal reads of a driver beyond the seam's shared checks, measured on this spooler
+// and printed as notes (Windows' answers in brackets): whether a language monitor it lacks is
+// refused, the monitor name read back, and a deletion without flags. The driver goes again.
+void spoolerRemovalNotes(Spooler& spooler, System& sys) {
+    const std::string environment = sizeof(void*) == 8 ? "Windows x64" : "Windows NT x86";
+    const std::string folder = sys.programFolderW();
+    DriverRecord driver;
+    driver.version = 3;
+    driver.name = "Removal Probe";
+    driver.environment = environment;
+    driver.driverPath = folder + "\\scripted_archiver.dll";
+    driver.dataFile = folder + "\\platform_checks.exe";
+    driver.configFile = folder + "\\scripted_archiver.dll";
+    driver.dependentFiles = std::string(1, '\0');
+    driver.monitorName = "Probe Language Monitor";
+    SpoolerCall added = spooler.addPrinterDriverEx(driver, apdCopyNewFiles);
+    std::printf("note - spooler: AddPrinterDriverExA naming a language monitor the spooler lacks: %s [Windows: error "
+                "3000]\n", added.ok ? "TRUE" : ("error " + std::to_string(added.error)).c_str());
+    if (!added.ok) return;
+    Result<std::vector<DriverRecord>> drivers = spooler.enumPrinterDrivers(environment);
+    for (const DriverRecord& listed : drivers ? *drivers : std::vector<DriverRecord>{})
+        if (listed.name == driver.name)
+            std::printf("note - spooler: EnumPrinterDriversA level 3 reads the monitor name back as \"%s\"\n",
+                        listed.monitorName.c_str());
+    SpoolerCall plain = spooler.deletePrinterDriverEx(environment, driver.name, 0);
+    std::printf("note - spooler: DeletePrinterDriverExA without flags: %s\n",
+                plain.ok ? "TRUE" : ("error " + std::to_string(plain.error)).c_str());
+}
+
 // Names the ANSI code page cannot spell, paths past MAX_PATH and read-only files, through the
 // wide-character operations the package's clean-up uses.
 void unicodeFiles(FileSystem& fs, System& sys) {
@@ -333,6 +362,7 @@ int main(int argc, char** argv) {
     registry(platform.registry);
     spoolerAndServices(platform.spooler, platform.services);
     spoolerPorts(platform.spooler);
+    spoolerRemovalNotes(platform.spooler, platform.system);
     unicodeFiles(platform.files, platform.system);
     heldArchive(platform.files, platform.system);
     protectedFolder(platform.files, platform.system);
