@@ -202,7 +202,10 @@ public:
     }
     void closeKey(Handle key) override { inner_.closeKey(key); }
     Result<Handle> openKey64(RegistryRoot root, const std::string& path, RegistryAccess access) override {
-        return log_.check(inner_.openKey64(root, path, access), "RegOpenKeyEx", rootName(root) + path);
+        Result<Handle> key = inner_.openKey64(root, path, access);
+        // The installer's own keys are looked for on every run: one not there is no failure.
+        if (key || key.error() == win_error::fileNotFound) return key;
+        return log_.check(std::move(key), "RegOpenKeyEx", rootName(root) + path);
     }
     Result<Handle> createKey64(RegistryRoot root, const std::string& path) override {
         return log_.check(inner_.createKey64(root, path), "RegCreateKeyEx", rootName(root) + path);

@@ -41,6 +41,7 @@ int runProgram(Program program, const std::string& commandLine, Platform system,
         return commandLineExitCode(log, parsed);
     }
 
+    if (parsed.options.setDefault) logDefaultPrinterAccount(log, system);
     if (quiet) host.keepHidden();
     UnattendedRun run(system, config, host.window(), parsed.options, log);
     MainDialog dialog(run.platform(), config, run.window(), engines, &run.notes());

@@ -32,6 +32,11 @@ RunEnd runEndOf(const MainDialog& dialog);
 // The log's first line: the program, its version and the command line.
 void logStart(RunLog& log, Program program, const std::string& commandLine);
 
+// What /default leaves to others, said in the log before the run: the default printer is
+// the account's own, so a run as SYSTEM sets it for nobody who signs in, and Windows may
+// change it when it manages the default printer itself.
+void logDefaultPrinterAccount(RunLog& log, Platform& system);
+
 // One run of the program as its command line shapes it: the log, the system as the dialog
 // sees it (its failed calls logged) and the view between the dialog and its window.
 class UnattendedRun {

@@ -4,6 +4,7 @@
 
 #include "package/unpack_manifest.h"
 #include "platform/files.h"
+#include "platform/platform.h"
 
 namespace setup {
 
@@ -15,6 +16,7 @@ class ArchiveLibrary;
 struct PackageState {
     UnpackManifest manifest;
     bool unpacked = false;
+    bool journalKept = false;  // the registry holds the journal of what this run unpacks
     std::string problem;  // what the user was told; empty when unpacked or simply absent
 };
 
@@ -30,7 +32,8 @@ void fillDriverList(DialogContext& context, const PackageState& package);
 // What Install says when no printer is chosen: why the driver list is empty.
 std::string noPrinterMessage(const PackageState& package);
 
-// Removes what the package unpacked, and only that.
-void removePackage(FileSystem& files, PackageState& package);
+// Removes what the package unpacked, and only that, then the journal of it; a file that
+// could not be removed keeps the journal for the next run.
+void removePackage(Platform& platform, PackageState& package);
 
 }  // namespace setup

@@ -49,6 +49,10 @@ public:
     // IsWow64Process on the current process, looked up in kernel32; nothing when kernel32
     // does not export it or the call fails.
     virtual std::optional<bool> isWow64Process() = 0;
+    // Whether the process runs as the LocalSystem account: the user of its token
+    // (OpenProcessToken, GetTokenInformation(TokenUser)) is S-1-5-18. Nothing when the token
+    // cannot be read.
+    virtual std::optional<bool> runsAsLocalSystem() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     // FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM) of an error
     // in the neutral language, as the system has it (usually ending in a line break); empty
