@@ -92,7 +92,16 @@ std::optional<std::vector<ArchiveEntry>> readUnpackJournal(Registry& registry) {
 
 std::uint32_t deleteUnpackJournal(Registry& registry) {
     std::uint32_t error = registry.deleteKey64(RegistryRoot::LocalMachine, unpack_journal::key);
-    return error == win_error::fileNotFound ? win_error::success : error;
+    if (error == win_error::fileNotFound) return win_error::success;
+    if (error != win_error::success) return error;
+    // A run that installed nothing leaves no key of the installer's behind.
+    const std::string records = std::string(unpack_journal::productKey) + "\\" + unpack_journal::recordsSubkey;
+    Result<Handle> recordsKey = registry.openKey64(RegistryRoot::LocalMachine, records, RegistryAccess::QueryValue);
+    if (recordsKey)
+        registry.closeKey(*recordsKey);
+    else if (recordsKey.error() == win_error::fileNotFound)
+        registry.deleteKey64(RegistryRoot::LocalMachine, unpack_journal::productKey);
+    return win_error::success;
 }
 
 }  // namespace setup

@@ -16,6 +16,9 @@ namespace setup {
 // this; the next run, of whatever package, removes the files that still hold the bytes the
 // journal gives them. Only one installer runs at a time, so there is one journal.
 namespace unpack_journal {
+// The installer's key, which holds the journal and the installation records.
+constexpr const char* productKey = "SOFTWARE\\Thermal Printer Setup";
+constexpr const char* recordsSubkey = "Printers";
 constexpr const char* key = "SOFTWARE\\Thermal Printer Setup\\Unpacking";
 constexpr const char* value = "Entries";
 }  // namespace unpack_journal
@@ -31,7 +34,8 @@ std::optional<std::vector<ArchiveEntry>> parseUnpackJournal(const std::string& t
 std::uint32_t writeUnpackJournal(Registry& registry, const std::vector<ArchiveEntry>& entries);
 // The journal an earlier run left; nothing when there is none or it cannot be read.
 std::optional<std::vector<ArchiveEntry>> readUnpackJournal(Registry& registry);
-// Removes the journal; 0 also when there was none.
+// Removes the journal, and the installer's key when it holds no installation records; 0 also
+// when there was no journal.
 std::uint32_t deleteUnpackJournal(Registry& registry);
 
 }  // namespace setup

@@ -298,6 +298,11 @@ std::optional<std::string> SimWindows::registryValue(RegistryRoot root, const st
     return std::nullopt;
 }
 
+bool SimWindows::registryKeyExists(RegistryRoot root, const std::string& path) const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return registry_.count(registryKeyName(root, path)) != 0;
+}
+
 void SimWindows::removeRegistryKey(RegistryRoot root, const std::string& path) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     registry_.erase(registryKeyName(root, path));

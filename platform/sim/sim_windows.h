@@ -136,6 +136,7 @@ public:
                           std::uint32_t type, const std::string& data);
     std::optional<std::string> registryValue(RegistryRoot root, const std::string& path, const std::string& name);
     void removeRegistryKey(RegistryRoot root, const std::string& path);
+    bool registryKeyExists(RegistryRoot root, const std::string& path) const;
 
     // Host path of a Windows path, resolving each component without regard to case.
     std::filesystem::path hostPath(const std::string& windowsPath) const;
