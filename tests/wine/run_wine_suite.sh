@@ -499,6 +499,7 @@ if [ "$have_package" -eq 1 ]; then
     if [ "$loader" != "$wine32_loader" ]; then
         add_printer_settings_key
         run_killed_while_unpacking "x86 refused"
+        run_killed_with_last_months_package "x86 refused"
     fi
 fi
 # Wine's AddPrinterA takes only drivers of the calling process's environment: the 32-bit
