@@ -96,6 +96,9 @@ TEST_F(EarlierRunTest, AKilledRunOfAnotherPackageIsRemovedAndThisPackageUnpacks)
     EXPECT_EQ(window.driverList, std::vector<std::string>{"Series R02"});
     EXPECT_EQ(content("C:\\Barcode\\x64\\almon64.dll"), "dll 2");
     EXPECT_FALSE(machine.exists("C:\\Barcode\\Common"));
+    // The killed run's C:\Ticket held nothing and went: this run made it again, with the
+    // package's access list, before the archiver wrote into it.
+    EXPECT_EQ(machine.logMatching("CreateDirectoryW C:\\Ticket D:P(").size(), 2u);
     EXPECT_EQ(sortedNotes(), (std::vector<std::string>{
                                  removedNote("C:\\Barcode\\Common\\THERMAL.chm"),
                                  removedNote("C:\\Barcode\\x64\\almon64.dll"),
