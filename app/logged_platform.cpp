@@ -212,8 +212,8 @@ public:
     // The 64-bit registry holds the installation records: a missing key is an answer.
     Result<Handle> openKey64(RegistryRoot root, const std::string& path, RegistryAccess access) override {
         Result<Handle> key = inner_.openKey64(root, path, access);
-        // A key that is not there (an installation record, a journal) is an answer, not a failure.
-        if (!key && key.error() == win_error::fileNotFound) return key;
+        // The installer's own keys are looked for on every run: one not there is no failure.
+        if (key || key.error() == win_error::fileNotFound) return key;
         return log_.check(std::move(key), "RegOpenKeyEx", rootName(root) + path);
     }
     Result<Handle> createKey64(RegistryRoot root, const std::string& path) override {

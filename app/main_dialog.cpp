@@ -223,7 +223,7 @@ void MainDialog::onDestroy() {
     // below removes everything it wrote.
     closing_ = true;
     if (preparation_ && !preparation_->finished()) window_.waitServing(*preparation_);
-    removePackage(platform_.files, package);
+    removePackage(platform_, package);
     installerLock_.release();
     archiveLibrary.Unload();
 }

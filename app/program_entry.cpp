@@ -44,6 +44,7 @@ int runProgram(Program program, const std::string& commandLine, Platform system,
 
     if (parsed.options.uninstall) return runRemoval(system, host.window(), parsed.options, log);
 
+    if (parsed.options.setDefault) logDefaultPrinterAccount(log, system);
     if (quiet) host.keepHidden();
     UnattendedRun run(system, config, host.window(), parsed.options, log);
     MainDialog dialog(run.platform(), config, run.window(), engines, &run.notes());

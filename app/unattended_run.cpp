@@ -35,6 +35,28 @@ void logExitCode(RunLog& log, int code, const char* what) {
     log.line(line);
 }
 
+namespace {
+
+// The user's Windows key and its value that says who chooses the default printer: 1 the
+// user, 0 Windows (the printer used last); older Windows do not have it.
+constexpr const char* userWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* legacyDefaultPrinterMode = "LegacyDefaultPrinterMode";
+
+bool windowsManagesDefaultPrinter(Registry& registry) {
+    Result<Handle> key = registry.openKey(RegistryRoot::CurrentUser, userWindowsKey, RegistryAccess::QueryValue);
+    if (!key) return false;
+    Result<std::string> mode = registry.queryValue(*key, legacyDefaultPrinterMode, 4);
+    registry.closeKey(*key);
+    return mode && mode->size() == 4 && *mode == std::string(4, '\0');
+}
+
+}  // namespace
+
+void logDefaultPrinterAccount(RunLog& log, Platform& system) {
+    if (system.system.runsAsLocalSystem().value_or(false)) log.line(text::defaultForSystemAccount);
+    if (windowsManagesDefaultPrinter(system.registry)) log.line(text::defaultManagedByWindows);
+}
+
 int exitCodeOf(const RunEnd& run) {
     if (run.anotherInstaller) return exit_code::alreadyRunning;
     if (run.alreadyInstalled) return exit_code::installed;

@@ -35,6 +35,11 @@ void logStart(RunLog& log, Program program, const std::string& commandLine);
 // The log's last line: the exit code and what it means, with the lines the log lost.
 void logExitCode(RunLog& log, int code, const char* what);
 
+// What /default leaves to others, said in the log before the run: the default printer is
+// the account's own, so a run as SYSTEM sets it for nobody who signs in, and Windows may
+// change it when it manages the default printer itself.
+void logDefaultPrinterAccount(RunLog& log, Platform& system);
+
 // One run of the program as its command line shapes it: the log, the system as the dialog
 // sees it (its failed calls logged) and the view between the dialog and its window.
 class UnattendedRun {

@@ -209,6 +209,17 @@ constexpr const char* killedRunsTemporaryRemoved =
 constexpr const char* killedRunsTemporaryKept =
     "Could not remove %s, which the archiver of an earlier run was still writing when that run was stopped; it "
     "stays, and does not keep the package from being unpacked.";
+// For the log. %s: a file an earlier run unpacked, as that run's journal gives it.
+constexpr const char* earlierRunsFileRemoved =
+    "Removed %s: an earlier run unpacked it and was stopped before its clean-up.";
+constexpr const char* earlierRunsFileKept =
+    "Could not remove %s, which an earlier run unpacked and was stopped before its clean-up; it stays.";
+constexpr const char* earlierRunsFileChanged =
+    "Left %s alone: an earlier run unpacked it, but it has changed since.";
+// For the log. %s: the registry's error code.
+constexpr const char* unpackJournalNotKept =
+    "The list of what this run unpacks could not be kept in the registry (error %s): were this run stopped "
+    "before its clean-up, the next run would take the files it unpacked for someone else's.";
 constexpr const char* packageFolderUnspellable =
     "The driver package DriverData.Drv cannot be unpacked from the current folder: the archiver 7-zip32.dll takes "
     "paths in this system's code page, which cannot spell the folder's name, and the folder has no short name it "

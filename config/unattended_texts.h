@@ -79,6 +79,14 @@ constexpr const char* nameUnspellable = "The name %s cannot be spelt in this sys
 constexpr const char* logInPackagePlaces =
     "The log %s would lie in the driver package's places (C:\\DriverName.cfg, C:\\Ticket\\, C:\\Barcode\\), "
     "which every run makes and removes: give /log a place of its own.";
+// /default and the account the program runs as: the default printer is each account's own.
+constexpr const char* defaultForSystemAccount =
+    "/default sets the default printer of the SYSTEM account only, which this program runs as: every user has a "
+    "default printer of their own. To make the printer a user's default, run the program with /default as that "
+    "user.";
+constexpr const char* defaultManagedByWindows =
+    "Windows manages the default printer of this account (LegacyDefaultPrinterMode is 0): Windows may change the "
+    "default printer this run sets.";
 constexpr const char* logNotOpened =
     "The log %s cannot be opened for appending: its folder must exist, and the file, if it is there, must be "
     "writable. Nothing was changed.";

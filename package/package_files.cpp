@@ -5,6 +5,7 @@
 #include "context/dialog_context.h"
 #include "package/archive_library.h"
 #include "package/driver_name_list.h"
+#include "package/unpack_journal.h"
 #include "package/unpack_leftovers.h"
 
 namespace setup {
@@ -62,7 +63,7 @@ bool makeProtectedFolders(DialogContext& context, PackageState& package) {
     for (const std::string& folder : package.manifest.topFoldersToMake()) {
         std::uint32_t error = files.createFolderW(folder, packageFolderSddl);
         if (error == win_error::success) continue;
-        package.manifest.remove(files);
+        removePackage(context.platform, package);
         std::vector<char> message(std::char_traits<char>::length(text::packageFolderNotMade) + folder.size() + 16);
         std::snprintf(message.data(), message.size(), text::packageFolderNotMade, displayable(files, folder).c_str(),
                       static_cast<unsigned>(error));
@@ -81,10 +82,49 @@ void clearKilledRunsTemporaries(DialogContext& context) {
                                     {displayable(files, temporary.path)}));
 }
 
+// What an earlier run that was stopped before its clean-up unpacked, of whatever package:
+// its journal says, with the bytes of each file. Nothing when no run left a journal.
+UnpackManifest earlierRun(DialogContext& context) {
+    std::optional<std::vector<ArchiveEntry>> journal = readUnpackJournal(context.platform.registry);
+    if (!journal) return UnpackManifest();
+    return UnpackManifest::ofEarlierRun(context.platform.files, unpackDestination, *journal);
+}
+
+// Removes what the earlier run left; the screen does not show it, the log does.
+void clearEarlierRun(DialogContext& context, UnpackManifest& earlier) {
+    FileSystem& files = context.platform.files;
+    for (const std::string& path : earlier.changedFiles())
+        context.notes.note(fillText(text::earlierRunsFileChanged, {displayable(files, path)}));
+    Removal removal = earlier.remove(files);
+    for (const std::string& path : removal.removed)
+        context.notes.note(fillText(text::earlierRunsFileRemoved, {displayable(files, path)}));
+    for (const std::string& path : removal.kept)
+        context.notes.note(fillText(text::earlierRunsFileKept, {displayable(files, path)}));
+}
+
+// Keeps the journal of what this run unpacks, in place of the earlier run's. A run that
+// cannot keep it goes on, as runs always did without one.
+void keepJournal(DialogContext& context, PackageState& package, const std::vector<ArchiveEntry>& entries) {
+    Registry& registry = context.platform.registry;
+    const std::uint32_t error = writeUnpackJournal(registry, entries);
+    package.journalKept = error == win_error::success;
+    if (package.journalKept) return;
+    // The earlier run's journal would name files of this run's by the same bytes.
+    deleteUnpackJournal(registry);
+    context.notes.note(fillText(text::unpackJournalNotKept, {std::to_string(error)}));
+}
+
+bool refuse(DialogContext& context, PackageState& package, const Obstacle& obstacle) {
+    tell(context, package, fillText(obstacleText(obstacle.kind), {displayable(context.platform.files, obstacle.path)}));
+    return false;
+}
+
 // Looks at the listing before anything is written: a damaged catalogue, an entry outside
-// the package's places, or something of the user's in the way stops the unpacking, and
-// nothing is touched. Once the package may be unpacked, its top folders are made and what
-// a killed run's archiver left half-written in them goes.
+// the package's places, or something in the way that neither this package nor an earlier
+// run's journal accounts for stops the unpacking, and nothing is touched. Once the package
+// may be unpacked, what killed runs left goes (what an archiver left half-written, then what
+// the earlier run's journal names), the journal of this run is kept, and the package's top
+// folders are made.
 bool approveListing(DialogContext& context, const ArchiverListing& listing, PackageState& package) {
     FileSystem& files = context.platform.files;
     if (listing.call.raised || listing.call.result != 0) {
@@ -95,13 +135,17 @@ bool approveListing(DialogContext& context, const ArchiverListing& listing, Pack
         tell(context, package, fillText(text::packageEntryOutside, {displayable(files, *outside)}));
         return false;
     }
-    if (std::optional<Obstacle> obstacle = package.manifest.record(files, unpackDestination, listing.entries)) {
-        tell(context, package, fillText(obstacleText(obstacle->kind), {displayable(files, obstacle->path)}));
-        return false;
-    }
-    if (!makeProtectedFolders(context, package)) return false;
+    UnpackManifest earlier = earlierRun(context);
+    const std::set<std::string> earlierFiles = earlier.leftFiles();
+    if (std::optional<Obstacle> obstacle = package.manifest.record(files, unpackDestination, listing.entries, earlierFiles))
+        return refuse(context, package, *obstacle);
     clearKilledRunsTemporaries(context);
-    return true;
+    clearEarlierRun(context, earlier);
+    // Recorded again: the earlier run's folders that are gone now are this run's to make.
+    if (std::optional<Obstacle> obstacle = package.manifest.record(files, unpackDestination, listing.entries, earlierFiles))
+        return refuse(context, package, *obstacle);
+    keepJournal(context, package, listing.entries);
+    return makeProtectedFolders(context, package);
 }
 
 }  // namespace
@@ -139,7 +183,7 @@ void extractPackage(DialogContext& context, ArchiveLibrary& archiveLibrary, Pack
     if (package.unpacked) context.values.packageFiles = manifest.files();
     if (package.unpacked || !manifest.recorded()) return;
     // The archiver stopped partway: what it wrote is no driver set to install from.
-    manifest.remove(files);
+    removePackage(context.platform, package);
     if (!calls.closing()) tell(context, package, fillText(text::packageDamaged, {archiveLibrary.failure()}));
 }
 
@@ -160,8 +204,10 @@ std::string noPrinterMessage(const PackageState& package) {
     return fillText(text::noPrinterBecause, {package.problem});
 }
 
-void removePackage(FileSystem& files, PackageState& package) {
-    package.manifest.remove(files);
+void removePackage(Platform& platform, PackageState& package) {
+    const Removal removal = package.manifest.remove(platform.files);
+    if (package.journalKept && removal.kept.empty()) deleteUnpackJournal(platform.registry);
+    package.journalKept = false;
     package.unpacked = false;
 }
 

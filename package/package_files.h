@@ -6,6 +6,7 @@
 
 #include "package/unpack_manifest.h"
 #include "platform/files.h"
+#include "platform/platform.h"
 
 namespace setup {
 
@@ -17,6 +18,7 @@ class ArchiveLibrary;
 struct PackageState {
     UnpackManifest manifest;
     bool unpacked = false;
+    bool journalKept = false;  // the registry holds the journal of what this run unpacks
     std::string problem;  // what the user was told; empty when unpacked or simply absent
     // The listing showed that nothing need be unpacked: nothing was.
     bool notNeeded = false;
@@ -40,7 +42,8 @@ void fillDriverList(DialogContext& context, const PackageState& package);
 // What Install says when no printer is chosen: why the driver list is empty.
 std::string noPrinterMessage(const PackageState& package);
 
-// Removes what the package unpacked, and only that.
-void removePackage(FileSystem& files, PackageState& package);
+// Removes what the package unpacked, and only that, then the journal of it; a file that
+// could not be removed keeps the journal for the next run.
+void removePackage(Platform& platform, PackageState& package);
 
 }  // namespace setup

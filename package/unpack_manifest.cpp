@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "package/file_identity.h"
 #include "package/file_names.h"
@@ -21,6 +22,8 @@ std::string lowered(std::string text) {
 bool keepsToPlaces(const ArchiveEntry& entry) {
     std::vector<std::string> parts = pathParts(entry.path);
     if (parts.empty()) return false;
+    for (const std::string& part : parts)
+        if (part == "." || part == "..") return false;
     if (sameFileName(parts[0], "DriverName.cfg")) return parts.size() == 1 && !entry.folder;
     if (sameFileName(parts[0], "Ticket") || sameFileName(parts[0], "Barcode")) return parts.size() > 1 || entry.folder;
     return false;
@@ -33,7 +36,8 @@ std::optional<std::string> firstEntryOutsidePlaces(const std::vector<ArchiveEntr
 }
 
 std::optional<Obstacle> UnpackManifest::record(FileSystem& files, const std::string& destination,
-                                               const std::vector<ArchiveEntry>& entries) {
+                                               const std::vector<ArchiveEntry>& entries,
+                                               const std::set<std::string>& earlierRunsFiles) {
     *this = UnpackManifest();
     std::string root = destination;
     if (root.empty() || root.back() != '\\') root += '\\';
@@ -52,7 +56,12 @@ std::optional<Obstacle> UnpackManifest::record(FileSystem& files, const std::str
             return std::nullopt;
         }
         if (isLink(*attributes)) return Obstacle{Obstacle::Link, path};
-        if (!(*attributes & fileAttributeDirectory)) return Obstacle{Obstacle::FileWhereFolderGoes, path};
+        if (!(*attributes & fileAttributeDirectory)) {
+            // An earlier run's file goes before this run writes: the folder is made then.
+            if (!earlierRunsFiles.count(lowered(path))) return Obstacle{Obstacle::FileWhereFolderGoes, path};
+            madeFolders.push_back(path);
+            return std::nullopt;
+        }
         known->second = true;
         return std::nullopt;
     };
@@ -74,7 +83,8 @@ std::optional<Obstacle> UnpackManifest::record(FileSystem& files, const std::str
         std::optional<std::uint32_t> attributes = parentMade ? std::nullopt : files.attributesW(path);
         if (attributes && isLink(*attributes)) return Obstacle{Obstacle::Link, path};
         if (attributes && (*attributes & fileAttributeDirectory)) return Obstacle{Obstacle::FolderWhereFileGoes, path};
-        if (attributes && !holdsEntry(files, path, entry)) return Obstacle{Obstacle::UsersFile, path};
+        if (attributes && !holdsEntry(files, path, entry) && !earlierRunsFiles.count(lowered(path)))
+            return Obstacle{Obstacle::UsersFile, path};
         items.push_back({path, entry, attributes.has_value()});
     }
     destination_ = root;
@@ -83,6 +93,45 @@ std::optional<Obstacle> UnpackManifest::record(FileSystem& files, const std::str
     madeFolders_ = std::move(madeFolders);
     recorded_ = true;
     return std::nullopt;
+}
+
+UnpackManifest UnpackManifest::ofEarlierRun(FileSystem& files, const std::string& destination,
+                                            const std::vector<ArchiveEntry>& journal) {
+    UnpackManifest run;
+    run.destination_ = destination;
+    if (run.destination_.empty() || run.destination_.back() != '\\') run.destination_ += '\\';
+    std::set<std::string> folders;
+    for (const ArchiveEntry& entry : journal) {
+        if (!keepsToPlaces(entry)) continue;
+        std::vector<std::string> parts = pathParts(entry.path);
+        std::string path = run.destination_.substr(0, run.destination_.size() - 1);
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            path += "\\" + parts[i];
+            const bool folder = i + 1 < parts.size() || entry.folder;
+            if (folder && folders.insert(lowered(path)).second) run.folders_.push_back(path);
+        }
+        if (entry.folder) continue;
+        std::optional<std::uint32_t> attributes = files.attributesW(path);
+        const bool file = attributes && !(*attributes & (fileAttributeDirectory | fileAttributeReparsePoint));
+        const bool holds = file && holdsEntry(files, path, entry);
+        run.entries_.push_back({path, entry, holds, file && !holds});
+    }
+    run.recorded_ = true;
+    return run;
+}
+
+std::set<std::string> UnpackManifest::leftFiles() const {
+    std::set<std::string> left;
+    for (const Item& item : entries_)
+        if (item.leftover) left.insert(lowered(item.path));
+    return left;
+}
+
+std::vector<std::string> UnpackManifest::changedFiles() const {
+    std::vector<std::string> changed;
+    for (const Item& item : entries_)
+        if (item.changed) changed.push_back(item.path);
+    return changed;
 }
 
 std::size_t UnpackManifest::entriesWritten() const {
@@ -103,7 +152,8 @@ bool UnpackManifest::belowLink(FileSystem& files, const std::string& path) const
     return false;
 }
 
-void UnpackManifest::remove(FileSystem& files) {
+Removal UnpackManifest::remove(FileSystem& files) {
+    Removal removal;
     const std::size_t written = entriesWritten();
     for (std::size_t i = entries_.size(); i-- > 0;) {
         const Item& item = entries_[i];
@@ -114,7 +164,10 @@ void UnpackManifest::remove(FileSystem& files) {
         std::optional<std::uint32_t> attributes = files.attributesW(item.path);
         if (!attributes || (*attributes & (fileAttributeDirectory | fileAttributeReparsePoint))) continue;
         if (*attributes & fileAttributeReadOnly) files.setAttributesW(item.path, *attributes & ~fileAttributeReadOnly);
-        files.deleteFileW(item.path);
+        if (files.deleteFileW(item.path))
+            removal.removed.push_back(item.path);
+        else
+            removal.kept.push_back(item.path);
     }
     // A folder of the package that holds nothing of anyone's goes, even when an earlier run
     // made it; removing a folder that is not empty fails and keeps it.
@@ -128,6 +181,7 @@ void UnpackManifest::remove(FileSystem& files) {
         if (!files.removeDirectoryW(*folder) && readOnly) files.setAttributesW(*folder, *attributes);
     }
     *this = UnpackManifest();
+    return removal;
 }
 
 std::vector<std::string> UnpackManifest::topFoldersToMake() const {

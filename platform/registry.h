@@ -12,6 +12,7 @@ enum class RegistryAccess { Read, QueryValue, SetValue, AllAccess };
 
 constexpr std::uint32_t regSz = 1;     // REG_SZ
 constexpr std::uint32_t regDword = 4;  // REG_DWORD
+constexpr std::uint32_t regBinary = 3; // REG_BINARY: bytes the registry keeps as they are
 
 // One value read by RegEnumValueA. `data` holds the bytes as stored (a REG_SZ keeps its
 // terminating NUL when it was written with one).

@@ -53,6 +53,10 @@ public:
     // sources). Such a program runs on 64-bit Windows only, where IsWow64Process answers
     // FALSE for it.
     virtual bool programIs64Bit() = 0;
+    // Whether the process runs as the LocalSystem account: the user of its token
+    // (OpenProcessToken, GetTokenInformation(TokenUser)) is S-1-5-18. Nothing when the token
+    // cannot be read.
+    virtual std::optional<bool> runsAsLocalSystem() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     // FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM) of an error
     // in the neutral language, as the system has it (usually ending in a line break); empty

@@ -134,6 +134,10 @@ SimWindows::SimWindows(fs::path hostRoot) : hostRoot_(std::move(hostRoot)) {
 void SimWindows::record(const std::string& entry) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     log_.push_back(entry);
+    if (!killedAtCall.empty() && entry.rfind(killedAtCall, 0) == 0) {
+        killedAtCall.clear();
+        throw ProcessKilled{};
+    }
 }
 
 std::vector<std::string> SimWindows::log() const {
@@ -292,6 +296,11 @@ std::optional<std::string> SimWindows::registryValue(RegistryRoot root, const st
     for (const RegistryValue& v : key->second.values)
         if (equalNoCase(v.name, name)) return v.data;
     return std::nullopt;
+}
+
+bool SimWindows::registryKeyExists(RegistryRoot root, const std::string& path) const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return registry_.count(registryKeyName(root, path)) != 0;
 }
 
 void SimWindows::removeRegistryKey(RegistryRoot root, const std::string& path) {
@@ -544,6 +553,11 @@ std::optional<bool> SimWindows::isWow64Process() {
     return wow64;
 }
 
+std::optional<bool> SimWindows::runsAsLocalSystem() {
+    record("GetTokenInformation TokenUser");
+    return localSystem;
+}
+
 void SimWindows::sleep(std::uint32_t milliseconds) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     sleptMs_ += milliseconds;
@@ -636,6 +650,11 @@ ArchiverCall SimWindows::extractTo(const std::string& destination, Progress& pro
         }
         if (archiverMsPerFile) std::this_thread::sleep_for(std::chrono::milliseconds(archiverMsPerFile));
         std::string target = destination + (destination.back() == '\\' ? "" : "\\") + path;
+        if (archiverKilledAfterWrites == written) {
+            archiverKilledAfterWrites.reset();
+            if (path.back() != '\\') writeFile(target + ".7ztmp4242_" + std::to_string(written), content.substr(0, content.size() / 2));
+            throw ProcessKilled{};
+        }
         try {
             if (path.back() == '\\') {
                 fs::create_directories(resolve(target, true));

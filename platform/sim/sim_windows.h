@@ -31,6 +31,10 @@ struct SimService {
 // How the simulated archiver DLL behaves.
 enum class ArchiverBehaviour { Unpack, Fail, Raise };
 
+// Thrown through the program where the machine's process is killed: nothing of the program
+// runs after it, no clean-up included.
+struct ProcessKilled {};
+
 // A simulated Windows machine: everything the program can reach through the platform seam,
 // modelled as Windows does it and recorded in a call log that tests read.
 class SimWindows : public ServiceControl, public Spooler, public Registry, public FileSystem, public System,
@@ -88,6 +92,7 @@ public:
     bool versionExAcceptsExRecord = true;  // false: only the plain record is understood
     std::optional<bool> wow64 = true;      // nothing: kernel32 lacks IsWow64Process
     bool program64Bit = false;             // the program is a 64-bit one (never a WOW64 process)
+    std::optional<bool> localSystem = false;  // the process's account is SYSTEM; nothing: no token
     std::string title = "multisetup";
     // The local time; each reading moves it on by a millisecond.
     LocalTime clock{2026, 12, 8, 9, 30, 0, 0};
@@ -117,6 +122,12 @@ public:
     // With ArchiverBehaviour::Fail or Raise: how many entries are written before it fails.
     std::size_t archiverWritesBeforeFailing = 0;
     int archiverListFailure = 0;  // non-zero: SevenZipListW fails with it
+    // The process is killed while the archiver writes the entry after this many: that entry
+    // stays half-written under the archiver's temporary name.
+    std::optional<std::size_t> archiverKilledAfterWrites;
+    // The process is killed at the first call whose log entry starts with this, before the
+    // call does anything.
+    std::string killedAtCall;
     // Gives an existing file or folder an 8.3 name (8.3 names are off for everything else).
     void setShortName(const std::string& windowsPath, const std::string& shortName);
 
@@ -126,6 +137,7 @@ public:
                           std::uint32_t type, const std::string& data);
     std::optional<std::string> registryValue(RegistryRoot root, const std::string& path, const std::string& name);
     void removeRegistryKey(RegistryRoot root, const std::string& path);
+    bool registryKeyExists(RegistryRoot root, const std::string& path) const;
 
     // Host path of a Windows path, resolving each component without regard to case.
     std::filesystem::path hostPath(const std::string& windowsPath) const;
@@ -197,6 +209,7 @@ public:
     std::optional<OsVersion> versionEx(std::uint32_t recordSize) override;
     std::optional<bool> isWow64Process() override;
     bool programIs64Bit() override { return program64Bit; }
+    std::optional<bool> runsAsLocalSystem() override;
     bool enablePrivilege(const std::string& name) override;
     void sleep(std::uint32_t milliseconds) override;
     std::string systemMessage(std::uint32_t error) override;

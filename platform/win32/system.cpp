@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/win32/unicode.h"
 #include "platform/win32/win32_platform.h"
 
@@ -67,6 +69,25 @@ std::optional<bool> Win32System::isWow64Process() {
 
 bool Win32System::programIs64Bit() {
     return sizeof(void*) == 8;
+}
+
+std::optional<bool> Win32System::runsAsLocalSystem() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::nullopt;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    const bool read = size != 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+    CloseHandle(token);
+    if (!read) return std::nullopt;
+    // S-1-5-18, built rather than looked up by name: every Windows NT knows it, under any language.
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID localSystem = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &localSystem))
+        return std::nullopt;
+    const bool same = EqualSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, localSystem) != FALSE;
+    FreeSid(localSystem);
+    return same;
 }
 
 void Win32System::sleep(std::uint32_t milliseconds) {

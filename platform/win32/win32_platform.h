@@ -89,6 +89,7 @@ public:
     std::optional<OsVersion> versionEx(std::uint32_t recordSize) override;
     std::optional<bool> isWow64Process() override;
     bool programIs64Bit() override;
+    std::optional<bool> runsAsLocalSystem() override;
     bool enablePrivilege(const std::string& name) override;
     void sleep(std::uint32_t milliseconds) override;
     std::string systemMessage(std::uint32_t error) override;

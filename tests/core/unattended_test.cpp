@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 
@@ -8,6 +9,7 @@
 #include "app/program_entry.h"
 #include "app/unattended_run.h"
 #include "config/unattended_texts.h"
+#include "package/package_files.h"
 #include "probe/port_enumeration.h"
 #include "tests/core/deployment.h"
 
@@ -504,6 +506,85 @@ TEST(QuietRun, ADefaultPrinterSetIsLogged) {
     EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel /default" + quietLog), 0);
     EXPECT_TRUE(till.logged("Status: Set the printer Series R01 to default printer"));
     EXPECT_FALSE(till.logged("The default printer stays as it was."));
+}
+
+// The default printer is the account's own: a run as SYSTEM sets it for nobody who signs in,
+// and where Windows manages the default printer it may change it. The log says so; only for
+// /default, and nothing the user sees changes.
+TEST(QuietRun, DefaultSaysWhoseDefaultItIsAndWhetherWindowsMayChangeIt) {
+    const std::string systemOnly =
+        "/default sets the default printer of the SYSTEM account only, which this program runs as: every user has a "
+        "default printer of their own. To make the printer a user's default, run the program with /default as that "
+        "user.";
+    const std::string managed =
+        "Windows manages the default printer of this account (LegacyDefaultPrinterMode is 0): Windows may change the "
+        "default printer this run sets.";
+    struct Case {
+        bool system;
+        std::optional<std::uint32_t> mode;  // LegacyDefaultPrinterMode; nothing: older Windows
+        const char* defaultOption;
+        bool saysSystem, saysManaged;
+    } cases[] = {
+        {true, std::nullopt, " /default", true, false},  {false, 0, " /default", false, true},
+        {true, 0, " /default", true, true},              {true, 1, " /default", true, false},
+        {false, 1, " /default", false, false},          {false, std::nullopt, " /default", false, false},
+        {true, 0, "", false, false},
+    };
+    for (const Case& c : cases) {
+        Deployment till;
+        till.machine.localSystem = c.system;
+        if (c.mode) {
+            std::string dword(4, '\0');
+            dword[0] = static_cast<char>(*c.mode);
+            till.machine.setRegistryValue(RegistryRoot::CurrentUser, windowsKey, "LegacyDefaultPrinterMode", regDword,
+                                          dword);
+        }
+        const std::string trace = std::string(c.system ? "SYSTEM" : "user") + ", mode " +
+                                  (c.mode ? std::to_string(*c.mode) : "absent") + c.defaultOption;
+        EXPECT_EQ(till.run(std::string("/quiet /printer:\"Series R01\" /port:parallel") + c.defaultOption + quietLog), 0)
+            << trace;
+        EXPECT_EQ(till.logged(systemOnly), c.saysSystem) << trace;
+        EXPECT_EQ(till.logged(managed), c.saysManaged) << trace;
+        EXPECT_EQ(till.defaultPrinter().has_value(), *c.defaultOption != '\0') << trace;
+        EXPECT_TRUE(till.window.messageBoxes.empty()) << trace;
+    }
+}
+
+// A deployment tool killed last month's run while it unpacked; this month's package, with
+// other driver files, installs, and nothing of either run is left.
+TEST(QuietRun, AKilledRunOfLastMonthsPackageGivesWayToThisMonths) {
+    Deployment till;
+    std::map<std::string, std::string>& tree = till.machine.archiveTree;
+    tree["Ticket\\x86\\OLDMODEL.GPD"] = "last month's model";
+    till.machine.archiverKilledAfterWrites = std::distance(tree.begin(), tree.find("Ticket\\x86\\OLDMODEL.GPD")) + 1;
+    {
+        Platform platform = till.machine.platform();
+        sim::SimMainWindow window;
+        MainDialog killed(platform, buildConfig(till.program), window, till.engines);
+        window.attach(killed);
+        PackageState package;
+        EXPECT_THROW(extractPackage(killed.context(), killed.archiveLibrary, package), sim::ProcessKilled);
+    }
+    ASSERT_TRUE(till.machine.exists("C:\\Ticket\\x86\\OLDMODEL.GPD"));
+    ASSERT_TRUE(till.machine.exists("C:\\Barcode"));
+    tree.erase("Ticket\\x86\\OLDMODEL.GPD");
+    for (auto& [path, content] : tree)
+        if (path != "DriverName.cfg") content += " (December)";
+
+    EXPECT_EQ(till.run("/quiet /printer:\"Series R01\" /port:parallel" + quietLog), 0);
+    ASSERT_NE(till.printer("Series R01"), nullptr);
+    EXPECT_TRUE(till.logged("Removed C:\\Ticket\\x86\\OLDMODEL.GPD: an earlier run unpacked it and was stopped before "
+                            "its clean-up."));
+    EXPECT_TRUE(till.loggedContaining("C:\\Barcode\\"));
+    // The driver's files came from this month's package.
+    std::ifstream plugin(till.machine.hostPath("C:\\Windows\\system32\\spool\\drivers\\x64\\TKTPLUG.ini"),
+                         std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(plugin), {}), "TKTPLUG.ini (December)");
+    EXPECT_FALSE(till.packageLeft());
+    EXPECT_FALSE(till.machine.exists("C:\\Barcode"));
+    EXPECT_FALSE(till.machine.registryKeyExists(RegistryRoot::LocalMachine, "SOFTWARE\\Thermal Printer Setup\\Unpacking"));
+    // The journal was looked for and not found: that is no failure of the run.
+    EXPECT_FALSE(till.loggedStarting("Failed: RegOpenKeyEx(HKLM\\SOFTWARE\\Thermal Printer Setup"));
 }
 
 TEST(QuietRun, ALogThatCannotBeWrittenDoesNotStopTheInstallation) {

@@ -2,7 +2,8 @@
 # good label installation. What the machine had stays as it was: a monitor DLL that does not
 # load leaves the working monitor and its DLL; a file of the user's where the package writes
 # refuses the package; what a killed run left goes with the next run's Cancel, and what the
-# archiver of a run killed while it unpacked was writing goes with the next run; a staged file
+# archiver of a run killed while it unpacked was writing goes with the next run, also a run of
+# another package, which the killed run's journal lets remove its files; a staged file
 # swapped after unpacking is refused before it is registered; the package's folders carry
 # their own access list.
 #
@@ -119,6 +120,65 @@ run_killed_while_unpacking() {
     check "$name: nothing unpacked left" "" "$(unpacked_items)"
 }
 
+# The unpacking journal as the registry has it: the machine's own view, where the programs
+# keep it whatever their bitness.
+unpack_journal_key='HKLM\Software\Thermal Printer Setup\Unpacking'
+unpack_journal() {
+    "$loader" reg query "$unpack_journal_key" /v Entries /reg:64 2>/dev/null | tr -d '\r' | grep -c ' Entries '
+}
+
+# The files a run unpacked into the package's places, the archiver's temporary ones left out.
+unpacked_files() {
+    (cd "$drive_c" && find Ticket Barcode DriverName.cfg -type f ! -name '*.7ztmp*' 2>/dev/null | LC_ALL=C sort)
+}
+
+# Last month's package is killed (kill -9) while it unpacks; this month's package, whose
+# driver files all differ, then runs quietly. Its run takes what the killed run wrote for
+# that run's, through the journal, not for files of the user's; it removes them, says so,
+# unpacks its own, and at its end nothing of either run is left, journal included.
+run_killed_with_last_months_package() {
+    local name="a quiet run of last month's package killed while it unpacks" killed_pid tries left written out tree
+    stage_slow_package
+    cp "$tools_dir/launch.exe" "$drive_c/suite/"
+    mkdir -p "$drive_c/suite/logs"
+    (cd "$drive_c/suite/slow" && exec "$loader" multisetup.exe /quiet "/printer:Series R04" /port:parallel \
+        /portname:LPT2: >/dev/null 2>&1) &
+    killed_pid=$!
+    tries=900
+    while [ "$tries" -gt 0 ] && ! find "$drive_c/Ticket/x86" -name 'slow-to-unpack.txt.7ztmp*' 2>/dev/null | grep -q .; do
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    kill -9 "$killed_pid" 2>/dev/null
+    wait "$killed_pid" 2>/dev/null
+    "$wineserver_bin" -w
+    left=$(temporary_files)
+    written=$(unpacked_files)
+    check "$name: it was killed while the archiver wrote" "./Ticket/x86/slow-to-unpack.txt.7ztmp<process>_<sequence>" \
+        "$(sed -E 's/[0-9]+_[0-9]+$/<process>_<sequence>/' <<<"$left")"
+    check "$name: it left files of its package" "1" "$([ -n "$written" ] && echo 1)"
+    check "$name: it left its journal" "1" "$(unpack_journal)"
+
+    # This month's package: every driver file differs from last month's.
+    tree=$(sample_tree december)
+    find "$tree/Ticket" "$tree/Barcode" -type f -exec sh -c 'printf "\n; December\n" >>"$1"' _ {} \;
+    stage_package december "$tree"
+    name="this month's package after it"
+    out=$(quiet_launch december multisetup /quiet "/printer:Series R07" /port:parallel /portname:LPT2: \
+        '/log:C:\suite\logs\december.log')
+    check_quiet_run "$name" december 0 "$out"
+    check "$name: the printer is on LPT2:" "LPT2:" "$(wine_reg "$printers_key\\Series R07" Port)"
+    check "$name: not refused for a file of the user's" "0" "$(quiet_log december | grep -c 'is in the way')"
+    check "$name: the log names each file of the killed run it removed" \
+        "$(sed 's|/|\\|g; s|^|C:\\|' <<<"$written" | LC_ALL=C sort)" \
+        "$(quiet_log december | sed -n 's/^Removed \(.*\): an earlier run unpacked it and was stopped before its clean-up\.$/\1/p' | LC_ALL=C sort)"
+    log_has "$name: the log names the archiver's temporary file it removed" december \
+        "Removed C:\\Ticket\\x86\\${left##*/}: the archiver of an earlier run was still writing it when that run was stopped."
+    check "$name: no temporary file of either run left on C:\\" "" "$(temporary_files)"
+    check "$name: nothing unpacked of either run left" "" "$(unpacked_items)"
+    check "$name: no journal left" "0" "$(unpack_journal)"
+}
+
 # A receipt driver file swapped under C:\Ticket after the preparation and before Install:
 # refused by name before the driver is registered, the driver folder as it was. The
 # package's folders' access lists are read back while they exist.
@@ -176,5 +236,6 @@ run_package_files_rounds() {
     run_users_file_in_the_way
     run_killed_run_leftovers
     run_killed_while_unpacking
+    run_killed_with_last_months_package
     run_swapped_staged_file
 }
