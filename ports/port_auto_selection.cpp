@@ -1,7 +1,5 @@
 #include "ports/port_auto_selection.h"
 
-#include <functional>
-
 #include "probe/printer_list.h"
 #include "platform/main_window.h"
 #include "ports/port_registry.h"
@@ -52,11 +50,10 @@ void offerFinish(DialogContext& context) {
 // passed over silently.
 bool reportsOnline(DialogContext& context, const std::string& printer) {
     Registry& registry = context.platform.registry;
-    Result<Handle> key = registry.openKey(RegistryRoot::LocalMachine, onlineKeyPrefix + printer,
-                                          RegistryAccess::QueryValue);
+    Result<RegistryKey> key = RegistryKey::adopt(
+        registry, registry.openKey(RegistryRoot::LocalMachine, onlineKeyPrefix + printer, RegistryAccess::QueryValue));
     if (!key) return false;
-    UniqueHandle<std::function<void(Handle)>> closer(*key, [&registry](Handle h) { registry.closeKey(h); });
-    Result<std::string> online = registry.queryValue(*key, "PrinterOnLine", onlineBufferSize);
+    Result<std::string> online = registry.queryValue(key->get(), "PrinterOnLine", onlineBufferSize);
     if (!online) {
         context.calls.appMessageBox(text::registryFailed, message_box::ok);
         return false;
