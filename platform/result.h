@@ -40,6 +40,7 @@ public:
     const T& operator*() const { return *value_; }
     T& operator*() { return *value_; }
     const T* operator->() const { return &*value_; }
+    T* operator->() { return &*value_; }
     std::uint32_t error() const { return error_; }
 
 private:
