@@ -428,6 +428,22 @@ TEST(UsbPortSearch, AnOnlineValueThatCannotBeReadIsSaid) {
     EXPECT_EQ(search.window.messageBoxes[0].caption, "multisetup");
 }
 
+// The key the online state is read from is closed whether the value could be read or not.
+TEST(UsbPortSearch, TheOnlineKeyIsClosedWhetherItsValueIsReadOrNot) {
+    for (bool readable : {true, false}) {
+        PortSearch search;
+        search.usbPorts(1);
+        search.machine.attachedDevices.insert("USB001");
+        if (!readable) search.machine.failingCalls["RegQueryValueEx"] = win_error::accessDenied;
+        search.addPrinter("Receipt", "USB001");
+        search.open();
+        search.window.answers = {message_box::idOk, message_box::idCancel};
+        search.searchUsb();
+        EXPECT_EQ(search.logSince("RegOpenKeyEx " + onlineKey).size(), 1u) << readable;
+        EXPECT_EQ(search.machine.openHandles(), 0) << readable;
+    }
+}
+
 TEST(UsbPortSearch, EveryPortWriteResetsTheOnlineStateAndCreatesItsKey) {
     PortSearch search;
     search.usbPorts(2);
