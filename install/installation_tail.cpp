@@ -5,6 +5,7 @@
 
 #include "ports/port_auto_selection.h"
 #include "ports/port_registry.h"
+#include "ports/serial_search.h"
 #include "probe/printer_list.h"
 
 namespace setup {
@@ -142,7 +143,7 @@ bool setDefaultPrinter(DialogContext& context, const std::string& printerName, c
 
 // A port named in advance needs no search; a serial one still gets its line settings.
 void keepGivenPort(DialogContext& context, const std::string& port) {
-    if (*context.values.portKind == portKindSerial) writePortSettings(context, port);
+    if (*context.values.portKind == portKindSerial) writePortSettings(context, port, context.values.serialSettings);
 }
 
 // Creates the printer on the port of its record and says so; false, said with what became of
@@ -195,7 +196,7 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
     if (given)
         keepGivenPort(context, *port);
     else if (*values.portKind == portKindSerial)
-        selectSerialPort(context, printerName);
+        context.values.serialSearch->start(context, printerName);
     else if (*values.portKind == portKindUsb)
         selectUsbPort(context, printerName);
     context.platform.system.sleep(pauseMs);

@@ -4,6 +4,7 @@
 
 #include "context/dialog_context.h"
 #include "platform/main_window.h"
+#include "probe/service_control.h"
 
 namespace setup {
 
@@ -48,13 +49,18 @@ bool writePrinterPort(DialogContext& context, const std::string& printer, const 
     return taken;
 }
 
-void writePortSettings(DialogContext& context, const std::string& port) {
-    const SerialSettings& settings = context.values.serialSettings;
+void writePortSettings(DialogContext& context, const std::string& port, const SerialSettings& settings) {
     // The parity letter in lower case, as the Ports key keeps it.
     const char parity = static_cast<char>(settings.parity + 32);
     const std::string value = std::to_string(settings.baudRate) + "," + std::string(1, parity) + "," +
                               std::to_string(settings.dataBits) + "," + std::to_string(settings.stopBits);
     setText(context, portsKey, port, value, text::portSettingsFailed);
+}
+
+bool restartSpooler(DialogContext& context) {
+    if (controlService(context, spoolerService, serviceRestart)) return true;
+    context.values.spoolerStopped = true;
+    return false;
 }
 
 }  // namespace setup

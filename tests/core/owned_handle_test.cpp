@@ -159,7 +159,7 @@ TEST(OwnedHandleUse, PortSettingsCloseTheirKeyWhenTheWriteIsRefused) {
     Desktop desktop;
     desktop.machine.setRegistryValue(RegistryRoot::LocalMachine, portsKey, "COM1:", regSz, "x");
     desktop.machine.failingCalls["RegSetValueEx"] = 5;
-    writePortSettings(desktop.dialog.context(), "COM1:");
+    writePortSettings(desktop.dialog.context(), "COM1:", SerialSettings{});
     EXPECT_EQ(desktop.window.messageBoxes.size(), 1u);
     EXPECT_EQ(desktop.machine.logMatching("RegCloseKey").size(), 1u);
     EXPECT_EQ(desktop.machine.openHandles(), 0);
