@@ -9,7 +9,6 @@
 #include "probe/os_probe.h"
 #include "probe/port_enumeration.h"
 #include "probe/service_control.h"
-#include "ports/port_auto_selection.h"
 
 namespace setup {
 
@@ -23,7 +22,7 @@ MainDialog::MainDialog(Platform& platform, const BuildConfig& config, MainWindow
       installerLock_(platform.system),
       serialLine_(platform.serial, platform.system),
       context_{platform, config, window, values, *this, notes != nullptr ? *notes : noNotes_} {
-    values.serialLine = &serialLine_;
+    values.serialSearch = &serialSearch_;
 }
 
 MainDialog::~MainDialog() = default;
@@ -75,13 +74,10 @@ bool MainDialog::onInitDialog() {
         return true;
     }
     onUpdateData(0);
-    values.portNumber = 0;
     values.serialSettings.parity = 'N';
     values.serialSettings.dataBits = 8;
     values.serialSettings.stopBits = 1;
     values.serialSettings.eventMask = 3;
-    values.probeIndex = 0;
-    values.answered = 0;
     values.groupSizes = {receiptGroupSizes[0], receiptGroupSizes[1], receiptGroupSizes[2], receiptGroupSizes[3]};
     fillPortTypeList();
     refresh();
@@ -128,10 +124,8 @@ void MainDialog::onDriverSelectionChanged() {
     printerNameFollowsDriver();
 }
 
-// A byte counts for the port being probed: one that a port just closed delivers late must
-// not make the next port look like the printer's.
 void MainDialog::onSerialByte(int, int port) {
-    if (port == values.portNumber) values.answered = 1;
+    serialSearch_.byte(port);
 }
 
 std::optional<int> MainDialog::selectedPortKind() {
@@ -210,13 +204,13 @@ void MainDialog::onClose() {
 
 // Timer 1 is the only timer: the serial probe's.
 void MainDialog::onTimer(std::uintptr_t) {
-    serialProbeTick(context_);
+    serialSearch_.tick(context_);
 }
 
 void MainDialog::onDestroy() {
     // A probe may be running: no more ticks, and the line's monitor thread ends here. The
     // printers it parked go back to their ports first, whichever way the dialog ends.
-    restoreParkedPrinters(context_, SpoolerAfterRestore::Restart);
+    serialSearch_.end(context_, SpoolerAfterRestore::Restart);
     window_.killTimer(serialProbeTimer);
     serialLine_.Close();
     // The preparation thread may still be unpacking: let it stop, so that the clean-up
@@ -231,7 +225,7 @@ void MainDialog::onDestroy() {
 // The session ends without destroying the dialog: the parked printers' ports are written
 // back, and the spooler takes them when it next starts.
 void MainDialog::onEndSession() {
-    restoreParkedPrinters(context_, SpoolerAfterRestore::LeaveForNextStart);
+    serialSearch_.end(context_, SpoolerAfterRestore::LeaveForNextStart);
 }
 
 }  // namespace setup

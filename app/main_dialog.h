@@ -16,6 +16,7 @@
 #include "platform/main_window.h"
 #include "platform/platform.h"
 #include "ports/serial_line.h"
+#include "ports/serial_search.h"
 
 namespace setup {
 
@@ -85,6 +86,7 @@ private:
     std::mutex statusLock_;
     // The line the serial search probes with; the dialog's whole life long.
     SerialLine serialLine_;
+    SerialSearch serialSearch_{serialLine_};
     NoRunNotes noNotes_;
     DialogContext context_;
 };

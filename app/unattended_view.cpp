@@ -346,13 +346,11 @@ void UnattendedView::logMissingPackage() {
                   programFolder + " nor in the system folder " + systemFolder + ".");
         return;
     }
-    Result<Handle> held = files_.openReadOnlyLockedW(archive);
-    if (!held) {
+    if (Result<FileHandle> held = FileHandle::adopt(files_, files_.openReadOnlyLockedW(archive)); !held) {
         log_.line("No driver package: " + archive + " cannot be opened for reading: " +
                   log_.fromAnsi(systemErrorText(system_.system, held.error())) + ".");
         return;
     }
-    files_.closeFile(*held);
     log_.line("No driver package: " + archive + " could not be unpacked with " + archiverDllName +
               " (the lines above say why).");
 }

@@ -17,7 +17,7 @@
 
 namespace setup {
 
-class SerialLine;
+class SerialSearch;
 
 // Port kinds: the rows of the port-type list.
 enum PortKind : int { portKindSerial = 0, portKindUsb = 1, portKindParallel = 2, portKindTcpIp = 3 };
@@ -117,18 +117,11 @@ struct InstallValues {
         printerPortConfirmed = confirmed;
     }
 
-    // The serial search.
-    int answered = 0;
-    int portNumber = 0;
-    int probeIndex = 0;
+    // The line settings a serial printer is installed with: those of a port named before
+    // Install, and those the serial search starts from.
     SerialSettings serialSettings;
-    PrinterLists capturedPrinters;
-    // The COM printers of capturedPrinters wait on the parking port until this is cleared.
-    bool comPrintersParked = false;
-    // The printer the serial search is for, kept for the probe's timer ticks.
-    std::string serialPrinterName;
-    // The dialog's serial line, the one the search probes with.
-    SerialLine* serialLine = nullptr;
+    // The dialog's serial search, which a serial printer's installation starts.
+    SerialSearch* serialSearch = nullptr;
 };
 
 // The calls an operation makes on the dialog the user sees, beyond its controls.

@@ -39,17 +39,18 @@ std::string installationRecordKey(const std::string& printerName) {
 }
 
 std::optional<InstallationRecord> readInstallationRecord(Registry& registry, const std::string& printerName) {
-    Result<Handle> key = registry.openKey64(RegistryRoot::LocalMachine, installationRecordKey(printerName),
-                                            RegistryAccess::QueryValue);
+    Result<RegistryKey> key = RegistryKey::adopt(
+        registry, registry.openKey64(RegistryRoot::LocalMachine, installationRecordKey(printerName),
+                                     RegistryAccess::QueryValue));
     if (!key) return std::nullopt;
     InstallationRecord record;
     bool whole = true;
     auto text = [&](const char* name, std::string& into) {
-        std::optional<std::string> value = readText(registry, *key, name);
+        std::optional<std::string> value = readText(registry, key->get(), name);
         if (value) into = *value; else whole = false;
     };
     auto flag = [&](const char* name, bool& into) {
-        std::optional<bool> value = readFlag(registry, *key, name);
+        std::optional<bool> value = readFlag(registry, key->get(), name);
         if (value) into = *value; else whole = false;
     };
     text(record_value::program, record.program);
@@ -62,18 +63,18 @@ std::optional<InstallationRecord> readInstallationRecord(Registry& registry, con
     text(record_value::monitor, record.monitor);
     flag(record_value::monitorAdded, record.monitorAdded);
     text(record_value::installedAt, record.installedAt);
-    registry.closeKey(*key);
     if (!whole) return std::nullopt;
     return record;
 }
 
 std::uint32_t writeInstallationRecord(Registry& registry, const std::string& printerName,
                                       const InstallationRecord& record) {
-    Result<Handle> key = registry.createKey64(RegistryRoot::LocalMachine, installationRecordKey(printerName));
+    Result<RegistryKey> key =
+        RegistryKey::adopt(registry, registry.createKey64(RegistryRoot::LocalMachine, installationRecordKey(printerName)));
     if (!key) return key.error();
     std::uint32_t firstError = 0;
     auto put = [&](const char* name, std::uint32_t type, const std::string& data) {
-        std::uint32_t error = registry.setValue(*key, name, type, data);
+        std::uint32_t error = registry.setValue(key->get(), name, type, data);
         if (firstError == 0) firstError = error;
     };
     put(record_value::program, regSz, stringValue(record.program));
@@ -86,7 +87,6 @@ std::uint32_t writeInstallationRecord(Registry& registry, const std::string& pri
     put(record_value::monitor, regSz, stringValue(record.monitor));
     put(record_value::monitorAdded, regDword, dwordBytes(record.monitorAdded ? 1 : 0));
     put(record_value::installedAt, regSz, stringValue(record.installedAt));
-    registry.closeKey(*key);
     return firstError;
 }
 

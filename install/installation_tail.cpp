@@ -5,6 +5,7 @@
 
 #include "ports/port_auto_selection.h"
 #include "ports/port_registry.h"
+#include "ports/serial_search.h"
 #include "probe/printer_list.h"
 
 namespace setup {
@@ -46,11 +47,11 @@ std::string putBackPredecessor(DialogContext& context, const Predecessor& predec
     if (!predecessor.settings) return {};
     const PrinterRecord& old = *predecessor.settings;
     if (predecessor.removed) {
-        Result<Handle> again = context.platform.spooler.addPrinter(old);
+        Spooler& spooler = context.platform.spooler;
+        Result<PrinterHandle> again = PrinterHandle::adopt(spooler, spooler.addPrinter(old));
         if (!again)
             return fillText(text::printerNotRestored,
                             {old.printerName, old.portName, old.driverName, std::to_string(again.error())});
-        context.platform.spooler.closePrinter(*again);
     }
     return fillText(text::printerKept, {old.printerName, old.portName, old.driverName});
 }
@@ -90,12 +91,11 @@ bool removeExistingPrinter(DialogContext& context, const std::string& printerNam
     }
     predecessor.settings = *existing;
     if (!predecessor.settings) return true;
-    Result<Handle> old = spooler.openPrinter(printerName, rawDatatype, printerAllAccess);
+    Result<PrinterHandle> old = PrinterHandle::adopt(spooler, spooler.openPrinter(printerName, rawDatatype, printerAllAccess));
     if (!old) return true;
     context.calls.statusStep(text::printerExistsHead + printerName + text::printerExistsTail);
-    spooler.setPrinterCommand(*old, printerControlPurge);
-    predecessor.removed = spooler.deletePrinter(*old).ok;
-    spooler.closePrinter(*old);
+    spooler.setPrinterCommand(old->get(), printerControlPurge);
+    predecessor.removed = spooler.deletePrinter(old->get()).ok;
     return true;
 }
 
@@ -125,16 +125,16 @@ void reportCreation(DialogContext& context, const std::string& printerName, cons
 }
 
 // Writes "name,winspool,port" as the user's default printer, creating the key a damaged or
-// new profile lacks. False, said in the status line and a box, when it could not.
+// new profile lacks; the error when it could not.
+std::uint32_t writeDefaultDevice(Registry& registry, const std::string& printerName, const std::string& port) {
+    Result<RegistryKey> key = RegistryKey::adopt(registry, registry.createKey(RegistryRoot::CurrentUser, windowsKey));
+    if (!key) return key.error();
+    return registry.setValue(key->get(), defaultPrinterValue, regSz, stringValue(printerName + ",winspool," + port));
+}
+
+// The same, said in the status line and a box when it could not; false then.
 bool setDefaultPrinter(DialogContext& context, const std::string& printerName, const std::string& port) {
-    Registry& registry = context.platform.registry;
-    Result<Handle> key = registry.createKey(RegistryRoot::CurrentUser, windowsKey);
-    std::uint32_t error = key.error();
-    if (key) {
-        const std::string device = printerName + ",winspool," + port;
-        error = registry.setValue(*key, defaultPrinterValue, regSz, stringValue(device));
-        registry.closeKey(*key);
-    }
+    const std::uint32_t error = writeDefaultDevice(context.platform.registry, printerName, port);
     if (error == win_error::success) return true;
     context.calls.statusStep(fillText(text::defaultPrinterNotSet, {printerName, std::to_string(error)}));
     context.calls.appMessageBox(fillText(text::defaultPrinterRegistryFailed, {std::to_string(error)}), message_box::ok);
@@ -143,7 +143,21 @@ bool setDefaultPrinter(DialogContext& context, const std::string& printerName, c
 
 // A port named in advance needs no search; a serial one still gets its line settings.
 void keepGivenPort(DialogContext& context, const std::string& port) {
-    if (*context.values.portKind == portKindSerial) writePortSettings(context, port);
+    if (*context.values.portKind == portKindSerial) writePortSettings(context, port, context.values.serialSettings);
+}
+
+// Creates the printer on the port of its record and says so; false, said with what became of
+// its predecessor, when the spooler refused it.
+bool createPrinter(DialogContext& context, const PrinterRecord& record, const Predecessor& predecessor) {
+    Spooler& spooler = context.platform.spooler;
+    Result<PrinterHandle> printer = PrinterHandle::adopt(spooler, spooler.addPrinter(record));
+    if (!printer) {
+        printerNotAdded(context, printer.error(), predecessor);
+        return false;
+    }
+    context.values.printerEndsOn(record.portName, context.values.portsFound);
+    reportCreation(context, record.printerName, record.portName);
+    return true;
 }
 
 void finish(DialogContext& context, const std::string& status) {
@@ -192,11 +206,7 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
     const PrinterRecord record{printerName, *port, displayName, printProcessor, rawDatatype};
     Predecessor predecessor;
     if (!removeExistingPrinter(context, printerName, predecessor)) return;
-    Result<Handle> printer = context.platform.spooler.addPrinter(record);
-    if (!printer) return printerNotAdded(context, printer.error(), predecessor);
-    values.printerEndsOn(*port, values.portsFound);
-    reportCreation(context, printerName, *port);
-    context.platform.spooler.closePrinter(*printer);
+    if (!createPrinter(context, record, predecessor)) return;
     context.window.setProgress(30);
 
     // The default printer names the port the printer was created on.
@@ -207,7 +217,7 @@ void finishInstallation(DialogContext& context, const std::string& printerName, 
     if (given)
         keepGivenPort(context, *port);
     else if (*values.portKind == portKindSerial)
-        selectSerialPort(context, printerName);
+        context.values.serialSearch->start(context, printerName);
     else if (*values.portKind == portKindUsb)
         selectUsbPort(context, printerName);
     context.platform.system.sleep(pauseMs);

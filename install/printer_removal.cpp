@@ -62,8 +62,6 @@ public:
     }
 
 private:
-    using OwnedPrinter = UniqueHandle<std::function<void(Handle)>>;
-
     // A read that failed: nothing has been removed, and whatever is there stays.
     bool unread(const std::string& call, std::uint32_t error) {
         outcome_.failedCall = call;
@@ -98,7 +96,7 @@ private:
             printerAbsent_ = printer.error() == spooler_error::invalidPrinterName;
             return printerAbsent_ || unread("OpenPrinter(" + name_ + ")", printer.error());
         }
-        printer_ = std::make_unique<OwnedPrinter>(*printer, [this](Handle h) { spooler_.closePrinter(h); });
+        printer_ = PrinterHandle(spooler_, *printer);
         Result<PrinterRecord> settings = spooler_.getPrinter(*printer);
         if (!settings) return unread("GetPrinter(" + name_ + ")", settings.error());
         settings_ = *settings;
@@ -135,10 +133,10 @@ private:
     void planPrinter() {
         if (printer_) {
             steps_.push_back({fillText(text::removalPrinter, {name_}), "DeletePrinter(" + name_ + ")", [this] {
-                                  spooler_.setPrinterCommand(printer_->get(), printerControlPurge);
-                                  const std::uint32_t error = errorOf(spooler_.deletePrinter(printer_->get()));
+                                  spooler_.setPrinterCommand(printer_.get(), printerControlPurge);
+                                  const std::uint32_t error = errorOf(spooler_.deletePrinter(printer_.get()));
                                   // The spooler lets a printer go once its last handle is closed.
-                                  if (error == 0) printer_->reset();
+                                  if (error == 0) printer_.reset();
                                   return error;
                               }});
         }
@@ -237,7 +235,7 @@ private:
     bool recordKeyExists_ = false;
     std::optional<InstallationRecord> record_;
     bool printerAbsent_ = false;
-    std::unique_ptr<OwnedPrinter> printer_;
+    PrinterHandle printer_;
     std::optional<PrinterRecord> settings_;
     std::vector<PrinterRecord> others_;
     std::vector<DriverRecord> drivers_;

@@ -8,24 +8,21 @@ int ArchiveLibrary::Load() {
     Unload();
     // By full path: a DLL planted in the current folder (a downloads folder, say) must
     // never run with the installer's rights.
-    Handle module = 0;
+    ArchiverModule module;
     for (const std::string& folder : {system_.programFolderW(), system_.systemFolderW()}) {
-        if (!folder.empty()) module = dll_.load(folder + "\\" + archiverDllName);
-        if (module != 0) break;
+        if (!folder.empty()) module = ArchiverModule(dll_, dll_.load(folder + "\\" + archiverDllName));
+        if (module) break;
     }
-    if (module == 0) return 0;
-    EntryPoint sevenZip = dll_.find(module, "SevenZip");
-    EntryPoint setOwner = dll_.find(module, "SevenZipSetOwnerWindowEx");
-    EntryPoint killOwner = dll_.find(module, "SevenZipKillOwnerWindowEx");
-    EntryPoint listW = dll_.find(module, "SevenZipListW");
+    if (!module) return 0;
+    EntryPoint sevenZip = dll_.find(module.get(), "SevenZip");
+    EntryPoint setOwner = dll_.find(module.get(), "SevenZipSetOwnerWindowEx");
+    EntryPoint killOwner = dll_.find(module.get(), "SevenZipKillOwnerWindowEx");
+    EntryPoint listW = dll_.find(module.get(), "SevenZipListW");
     // A DLL without all four entry points is not the archiver we can drive: calling a
     // missing one would crash the program, and without the listing nothing tells where the
     // package would write.
-    if (sevenZip == 0 || setOwner == 0 || killOwner == 0 || listW == 0) {
-        dll_.free(module);
-        return 0;
-    }
-    module_ = module;
+    if (sevenZip == 0 || setOwner == 0 || killOwner == 0 || listW == 0) return 0;
+    module_ = std::move(module);
     sevenZip_ = sevenZip;
     setOwnerWindowEx_ = setOwner;
     killOwnerWindowEx_ = killOwner;
@@ -48,9 +45,8 @@ int ArchiveLibrary::Extract(const PackagePath& archive, const std::string& desti
     if (command.size() >= commandLineBufferSize) return 0;
     // Held from the listing to the end of the extraction: the archive that is unpacked is
     // the one that was listed, not one put in its place meanwhile.
-    Result<Handle> held = files_.openReadOnlyLockedW(archive.unicode);
+    Result<FileHandle> held = FileHandle::adopt(files_, files_.openReadOnlyLockedW(archive.unicode));
     if (!held) return 0;
-    UniqueHandle heldArchive(*held, [this](Handle file) { files_.closeFile(file); });
     if (!approve(dll_.listEntries(listW_, archive.unicode, outputBufferSize))) return 0;
     dll_.setOwnerWindowEx(setOwnerWindowEx_, ownerWindow_, std::move(keepGoing));
     system_.sleep(100);
@@ -64,8 +60,7 @@ int ArchiveLibrary::Extract(const PackagePath& archive, const std::string& desti
 }
 
 void ArchiveLibrary::Unload() {
-    if (module_ != 0) dll_.free(module_);
-    module_ = 0;
+    module_.reset();
     sevenZip_ = setOwnerWindowEx_ = killOwnerWindowEx_ = listW_ = 0;
 }
 

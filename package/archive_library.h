@@ -38,7 +38,7 @@ public:
                 const Approval& approve);
     void Unload();
 
-    bool loaded() const { return module_ != 0; }
+    bool loaded() const { return static_cast<bool>(module_); }
     void setOwnerWindow(Handle window) { ownerWindow_ = window; }
     // Why the last extraction's SevenZip call failed, in the archiver's words; empty when
     // it succeeded or was not made.
@@ -56,7 +56,7 @@ private:
     ArchiverDll& dll_;
     FileSystem& files_;
     System& system_;
-    Handle module_ = 0;
+    ArchiverModule module_;
     EntryPoint sevenZip_ = 0;
     EntryPoint setOwnerWindowEx_ = 0;
     EntryPoint killOwnerWindowEx_ = 0;

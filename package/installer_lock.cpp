@@ -6,17 +6,14 @@ bool InstallerLock::claim() {
     if (held()) return true;
     Result<NamedMutex> mutex = system_.createNamedMutex(name);
     if (!mutex) return false;
-    if (mutex->alreadyExisted) {
-        system_.closeMutex(mutex->handle);
-        return false;
-    }
-    mutex_ = mutex->handle;
+    MutexHandle owned(system_, mutex->handle);
+    if (mutex->alreadyExisted) return false;
+    mutex_ = std::move(owned);
     return true;
 }
 
 void InstallerLock::release() {
-    if (mutex_ != 0) system_.closeMutex(mutex_);
-    mutex_ = 0;
+    mutex_.reset();
 }
 
 }  // namespace setup

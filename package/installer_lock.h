@@ -18,14 +18,14 @@ public:
     // (one made by another user's installer) counts as taken: touching nothing is safe.
     bool claim();
     void release();
-    bool held() const { return mutex_ != 0; }
+    bool held() const { return static_cast<bool>(mutex_); }
 
     // Machine-wide, so that installers in other sessions count too.
     static constexpr const char* name = "Global\\ThermalPrinterDriverSetup.Installer";
 
 private:
     System& system_;
-    Handle mutex_ = 0;
+    MutexHandle mutex_;
 };
 
 }  // namespace setup

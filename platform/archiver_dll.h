@@ -59,4 +59,7 @@ public:
     virtual ArchiverListing listEntries(EntryPoint entry, const std::string& archivePath, std::uint32_t outputSize) = 0;
 };
 
+// A loaded archiver DLL that frees itself (FreeLibrary).
+using ArchiverModule = UniqueHandle<ArchiverDll, &ArchiverDll::free>;
+
 }  // namespace setup

@@ -83,4 +83,7 @@ public:
     virtual std::uint32_t createFolderW(const std::string& path, const std::string& sddl) = 0;
 };
 
+// A file opened through the file system that closes itself (CloseHandle).
+using FileHandle = UniqueHandle<FileSystem, &FileSystem::closeFile>;
+
 }  // namespace setup

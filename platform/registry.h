@@ -58,4 +58,7 @@ public:
     virtual std::uint32_t deleteKey64(RegistryRoot root, const std::string& path) = 0;
 };
 
+// A key that closes itself through its registry (RegCloseKey).
+using RegistryKey = UniqueHandle<Registry, &Registry::closeKey>;
+
 }  // namespace setup

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <utility>
 
@@ -41,6 +40,7 @@ public:
     const T& operator*() const { return *value_; }
     T& operator*() { return *value_; }
     const T* operator->() const { return &*value_; }
+    T* operator->() { return &*value_; }
     std::uint32_t error() const { return error_; }
 
 private:
@@ -49,25 +49,44 @@ private:
     std::uint32_t error_ = 0;
 };
 
-// Owns one handle and gives it back through the close function of the family that made it.
-template <class Closer>
+// Owns one handle of a seam family and gives it back, once, through the family's own close
+// call. The close is part of the type, so each kind of handle is one line below its family
+// (`RegistryKey`, `PrinterHandle`...). Movable, never copied: a handle has one owner.
+template <class Family, auto Close>
 class UniqueHandle {
 public:
-    UniqueHandle(Handle handle, Closer closer) : handle_(handle), closer_(std::move(closer)) {}
+    UniqueHandle() = default;
+    UniqueHandle(Family& family, Handle handle) : family_(&family), handle_(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : family_(other.family_), handle_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            family_ = other.family_;
+            handle_ = other.release();
+        }
+        return *this;
+    }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     ~UniqueHandle() { reset(); }
 
+    // What a family's open call gave, owned from here on; its error when the call failed.
+    static Result<UniqueHandle> adopt(Family& family, const Result<Handle>& opened) {
+        if (!opened) return Result<UniqueHandle>::failure(opened.error());
+        return UniqueHandle(family, *opened);
+    }
+
     Handle get() const { return handle_; }
     explicit operator bool() const { return handle_ != 0; }
+    // Gives the handle up without closing it.
+    Handle release() { return std::exchange(handle_, 0); }
     void reset() {
-        if (handle_ != 0) closer_(handle_);
-        handle_ = 0;
+        if (handle_ != 0) (family_->*Close)(release());
     }
 
 private:
-    Handle handle_;
-    Closer closer_;
+    Family* family_ = nullptr;
+    Handle handle_ = 0;
 };
 
 }  // namespace setup

@@ -34,4 +34,7 @@ public:
     virtual void close(Handle handle) = 0;
 };
 
+// A service manager or service handle that closes itself (CloseServiceHandle).
+using ServiceHandle = UniqueHandle<ServiceControl, &ServiceControl::close>;
+
 }  // namespace setup

@@ -126,4 +126,7 @@ public:
     virtual SpoolerCall deletePort(Handle parent, const std::string& port) = 0;
 };
 
+// A printer handle that closes itself through its spooler (ClosePrinter).
+using PrinterHandle = UniqueHandle<Spooler, &Spooler::closePrinter>;
+
 }  // namespace setup

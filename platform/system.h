@@ -86,4 +86,7 @@ public:
     virtual LocalTime localTime() = 0;  // GetLocalTime
 };
 
+// A named mutex that closes itself (CloseHandle).
+using MutexHandle = UniqueHandle<System, &System::closeMutex>;
+
 }  // namespace setup

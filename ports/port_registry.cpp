@@ -1,10 +1,10 @@
 #include "ports/port_registry.h"
 
 #include <cstdint>
-#include <functional>
 
 #include "context/dialog_context.h"
 #include "platform/main_window.h"
+#include "probe/service_control.h"
 
 namespace setup {
 
@@ -15,21 +15,15 @@ constexpr const char* controlSetPrintersKey = "SYSTEM\\ControlSet001\\Control\\P
 constexpr const char* currentControlSetPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 constexpr const char* portsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 
-using OwnedKey = UniqueHandle<std::function<void(Handle)>>;
-
-OwnedKey owned(Registry& registry, Handle key) {
-    return OwnedKey(key, [&registry](Handle h) { registry.closeKey(h); });
-}
-
 // Sets one text value in a key of the local machine that already exists; true when it was
 // written.
 bool setText(DialogContext& context, const std::string& key, const std::string& name, const std::string& text,
              const char* failure) {
     Registry& registry = context.platform.registry;
-    Result<Handle> opened = registry.openKey(RegistryRoot::LocalMachine, key, RegistryAccess::SetValue);
+    Result<RegistryKey> opened =
+        RegistryKey::adopt(registry, registry.openKey(RegistryRoot::LocalMachine, key, RegistryAccess::SetValue));
     if (!opened) return false;
-    OwnedKey closer = owned(registry, *opened);
-    if (registry.setValue(*opened, name, regSz, stringValue(text)) == win_error::success) return true;
+    if (registry.setValue(opened->get(), name, regSz, stringValue(text)) == win_error::success) return true;
     context.calls.appMessageBox(failure, message_box::ok);
     return false;
 }
@@ -46,22 +40,27 @@ bool writePrinterPort(DialogContext& context, const std::string& printer, const 
     const bool taken = firstSet || currentSet;
 
     Registry& registry = context.platform.registry;
-    Result<Handle> created = registry.createKey(RegistryRoot::CurrentConfig, currentControlSetPrintersKey + printer);
+    Result<RegistryKey> created = RegistryKey::adopt(
+        registry, registry.createKey(RegistryRoot::CurrentConfig, currentControlSetPrintersKey + printer));
     if (!created) return taken;
-    OwnedKey closer = owned(registry, *created);
     const std::string offline(4, '\0');
-    if (registry.setValue(*created, "PrinterOnLine", regDword, offline) != win_error::success)
+    if (registry.setValue(created->get(), "PrinterOnLine", regDword, offline) != win_error::success)
         context.calls.appMessageBox(text::registryFailed, message_box::ok);
     return taken;
 }
 
-void writePortSettings(DialogContext& context, const std::string& port) {
-    const SerialSettings& settings = context.values.serialSettings;
+void writePortSettings(DialogContext& context, const std::string& port, const SerialSettings& settings) {
     // The parity letter in lower case, as the Ports key keeps it.
     const char parity = static_cast<char>(settings.parity + 32);
     const std::string value = std::to_string(settings.baudRate) + "," + std::string(1, parity) + "," +
                               std::to_string(settings.dataBits) + "," + std::to_string(settings.stopBits);
     setText(context, portsKey, port, value, text::portSettingsFailed);
+}
+
+bool restartSpooler(DialogContext& context) {
+    if (controlService(context, spoolerService, serviceRestart)) return true;
+    context.values.spoolerStopped = true;
+    return false;
 }
 
 }  // namespace setup

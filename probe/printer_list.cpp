@@ -15,10 +15,9 @@ bool listPrinters(Spooler& spooler, PrinterLists& printers) {
 }
 
 Result<std::optional<PrinterRecord>> readPrinter(Spooler& spooler, const std::string& name) {
-    Result<Handle> printer = spooler.openPrinter(name, "RAW", printerAllAccess);
+    Result<PrinterHandle> printer = PrinterHandle::adopt(spooler, spooler.openPrinter(name, "RAW", printerAllAccess));
     if (!printer) return std::optional<PrinterRecord>{};
-    Result<PrinterRecord> settings = spooler.getPrinter(*printer);
-    spooler.closePrinter(*printer);
+    Result<PrinterRecord> settings = spooler.getPrinter(printer->get());
     if (!settings) return Result<std::optional<PrinterRecord>>::failure(settings.error());
     return std::optional<PrinterRecord>{*settings};
 }

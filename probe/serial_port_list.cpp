@@ -1,7 +1,5 @@
 #include "probe/serial_port_list.h"
 
-#include <functional>
-
 namespace setup {
 
 namespace {
@@ -18,11 +16,11 @@ std::string asText(const std::string& data) {
 
 int readSerialPortList(Registry& registry, std::vector<std::string>& list) {
     list.clear();
-    Result<Handle> key = registry.openKey(RegistryRoot::LocalMachine, serialDeviceMap, RegistryAccess::Read);
+    Result<RegistryKey> key =
+        RegistryKey::adopt(registry, registry.openKey(RegistryRoot::LocalMachine, serialDeviceMap, RegistryAccess::Read));
     if (!key) return 0;
-    UniqueHandle<std::function<void(Handle)>> owned(*key, [&registry](Handle h) { registry.closeKey(h); });
     for (std::uint32_t index = 0;; ++index) {
-        Result<RegistryValue> value = registry.enumValue(*key, index, nameCapacity, dataCapacity);
+        Result<RegistryValue> value = registry.enumValue(key->get(), index, nameCapacity, dataCapacity);
         if (!value) {
             // A value too long for the buffers holds no usable port name; the others still count.
             if (value.error() == win_error::moreData) continue;

@@ -22,14 +22,10 @@ public:
     bool run(int mode);
 
 private:
-    using Closer = std::function<void(Handle)>;
-    using Owned = UniqueHandle<Closer>;
-
-    Closer closer() { return [this](Handle h) { services_.close(h); }; }
     void reportUnknown();
     bool accepted(std::uint32_t error, std::uint32_t alreadyThere, const char* verb);
     bool waitFor(ServiceState wanted);
-    std::optional<Owned> openSecond();
+    std::optional<ServiceHandle> openSecond();
     bool start();
     bool restart();
 
@@ -86,25 +82,25 @@ bool ServiceRun::waitFor(ServiceState wanted) {
 
 // The service opened a second time: starts and stops go through this handle while the
 // first one is asked for the status. Nothing when it does not open (said to the user).
-std::optional<ServiceRun::Owned> ServiceRun::openSecond() {
+std::optional<ServiceHandle> ServiceRun::openSecond() {
     Result<Handle> second = services_.openService(manager_, name_);
     if (!second) {
         reportUnknown();
         return std::nullopt;
     }
-    return std::optional<Owned>(std::in_place, *second, closer());
+    return ServiceHandle(services_, *second);
 }
 
 // A status that cannot be read says nothing against the service: the caller goes on.
 bool ServiceRun::start() {
-    std::optional<Owned> second = openSecond();
+    std::optional<ServiceHandle> second = openSecond();
     if (!second) return true;
     if (!accepted(services_.start(second->get()), win_error::serviceAlreadyRunning, "started")) return false;
     return waitFor(ServiceState::Running) || statusUnknown_;
 }
 
 bool ServiceRun::restart() {
-    std::optional<Owned> second = openSecond();
+    std::optional<ServiceHandle> second = openSecond();
     if (!second) return true;
     if (!accepted(services_.stop(second->get()), win_error::serviceNotActive, "stopped")) return false;
     if (!waitFor(ServiceState::Stopped)) return statusUnknown_;
@@ -115,16 +111,14 @@ bool ServiceRun::restart() {
 bool ServiceRun::run(int mode) {
     // Without administrator rights the manager or the service does not open; nothing can
     // be done with the service then.
-    Result<Handle> manager = services_.openManager();
+    Result<ServiceHandle> manager = ServiceHandle::adopt(services_, services_.openManager());
     if (!manager) return reportUnknown(), true;
-    Owned managerHandle(*manager, closer());
-    Result<Handle> service = services_.openService(*manager, name_);
+    Result<ServiceHandle> service = ServiceHandle::adopt(services_, services_.openService(manager->get(), name_));
     if (!service) return reportUnknown(), true;
-    Owned serviceHandle(*service, closer());
-    Result<ServiceState> status = services_.queryStatus(*service);
+    Result<ServiceState> status = services_.queryStatus(service->get());
     if (!status) return reportUnknown(), true;
-    manager_ = *manager;
-    service_ = *service;
+    manager_ = manager->get();
+    service_ = service->get();
     state_ = *status;
 
     if (state_ == ServiceState::Stopped) return start();

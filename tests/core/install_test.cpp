@@ -935,6 +935,35 @@ TEST(InstallationTail, EveryPrinterHandleIsClosed) {
     }
 }
 
+// Each way the tail ends with a printer of the same name there before: every printer handle
+// it opened or created is closed, once.
+TEST(InstallationTail, EveryHandleIsClosedOnceWhicheverWayTheReplacementEnds) {
+    struct Case {
+        const char* name;
+        const char* driverBefore;
+        std::map<std::string, std::uint32_t> failing;
+        // The old printer opened to read it before the copies and again in the tail, to delete
+        // it, the new one created, the old one created again.
+        std::size_t printerCloses;
+    };
+    const std::vector<Case> cases{
+        {.name = "replaced", .driverBefore = "Old Driver", .failing = {}, .printerCloses = 4},
+        {.name = "put back", .driverBefore = "Old Driver", .failing = {{"AddPrinter Series R01", 1801}}, .printerCloses = 4},
+        {.name = "not put back", .driverBefore = "Series R01", .failing = {{"AddPrinter Series R01", 1796}}, .printerCloses = 3},
+        {.name = "not deleted", .driverBefore = "Series R01", .failing = {{"DeletePrinter", 5}}, .printerCloses = 3},
+        {.name = "unreadable", .driverBefore = "Series R01", .failing = {{"GetPrinter", 5}}, .printerCloses = 1},
+        {.name = "no default", .driverBefore = "Series R01", .failing = {{"RegSetValueEx Device", 5}}, .printerCloses = 4},
+    };
+    for (const Case& c : cases) {
+        Replacement run("Series R01", c.driverBefore);
+        run.machine.failingCalls = c.failing;
+        run.window.answers = {message_box::idYes};
+        run.install(0);
+        EXPECT_EQ(run.machine.logMatching("ClosePrinter").size(), c.printerCloses) << c.name;
+        EXPECT_EQ(run.machine.openHandles(), 0) << c.name;
+    }
+}
+
 // With no port of the chosen kind and no parallel port either nothing can be created: the
 // printer of that name the machine had stays as it was.
 TEST(InstallationTail, WithoutAnyUsablePortAnExistingPrinterIsKept) {

@@ -230,14 +230,6 @@ TEST_F(MainDialogTest, EveryPortTypeRowReadsAsTheProgramSaysIt) {
     for (std::size_t row = 0; row < single.size(); ++row) EXPECT_EQ(solo.window.portRows[row].texts, single[row]) << row;
 }
 
-TEST_F(MainDialogTest, OnlyAByteOfThePortBeingProbedCountsAsTheAnswer) {
-    desktop.dialog.values.portNumber = 2;
-    desktop.dialog.onSerialByte(0x12, 1);  // late, from the port probed before
-    EXPECT_EQ(desktop.dialog.values.answered, 0);
-    desktop.dialog.onSerialByte(0x12, 2);
-    EXPECT_EQ(desktop.dialog.values.answered, 1);
-}
-
 TEST_F(MainDialogTest, CancelAfterPreparationEndsTheDialogAndRemovesThePackage) {
     prepareWith({{"Series R01"}});
     ASSERT_TRUE(desktop.machine.exists("C:\\DriverName.cfg"));

@@ -2,6 +2,7 @@
 
 #include "install/installation_tail.h"
 #include "ports/port_auto_selection.h"
+#include "ports/serial_search.h"
 #include "ports/port_registry.h"
 #include "tests/core/fixture.h"
 
@@ -66,7 +67,7 @@ struct PortSearch {
         window.onDialogThread([&] { operation(desktop.dialog.context()); });
     }
     void searchSerial(const std::string& printer = "Receipt") {
-        run([&](DialogContext& context) { selectSerialPort(context, printer); });
+        run([&](DialogContext& context) { context.values.serialSearch->start(context, printer); });
         ASSERT_TRUE(window.waitFor(
             [&] { return window.installText == "&Finish" && !window.progressHistory.empty() && window.progressHistory.back() == 100; },
             std::chrono::seconds(10)))
@@ -109,6 +110,26 @@ std::string text(const std::string& value) {
 }
 
 // --- serial ------------------------------------------------------------------------------------
+
+// The dialog hands each received byte to the search: only one of the port being probed counts.
+TEST(SerialPortSearch, OnlyAByteOfThePortBeingProbedCountsAsTheAnswer) {
+    PortSearch search;
+    // COM1 does not open: the probe is on COM2 as soon as the search starts.
+    search.machine.addSerialPort("\\Device\\Serial0", "COM1");
+    search.machine.addSerialPort("\\Device\\Serial1", "COM2");
+    search.machine.serial.attach("COM2", {});
+    search.addPrinter("Receipt", "COM1:");
+    search.open();
+    search.run([&](DialogContext& context) {
+        context.values.serialSearch->start(context, "Receipt");
+        search.desktop.dialog.onSerialByte(0x12, 1);  // late, from the port probed before
+        EXPECT_FALSE(context.values.serialSearch->answered());
+        search.desktop.dialog.onSerialByte(0x12, 2);
+        EXPECT_TRUE(context.values.serialSearch->answered());
+    });
+    ASSERT_TRUE(search.window.waitFor([&] { return search.window.installText == "&Finish"; }, std::chrono::seconds(10)));
+    EXPECT_EQ(search.portOf("Receipt"), "COM2:");
+}
 
 TEST(SerialPortSearch, ThreePortsWithThePrinterOnTheSecond) {
     PortSearch search;
@@ -169,7 +190,7 @@ TEST(SerialPortSearch, OtherComPrintersAreParkedAndRestored) {
     search.addPrinter("Other", "COM3:");
     search.addPrinter("Paper", "LPT2:");
     search.open();
-    search.run([&](DialogContext& context) { selectSerialPort(context, "Receipt"); });
+    search.run([&](DialogContext& context) { context.values.serialSearch->start(context, "Receipt"); });
     // While the first port is probed every COM printer is on LPT1:.
     EXPECT_EQ(search.portOf("Other"), "LPT1:");
     EXPECT_EQ(search.portOf("Receipt"), "LPT1:");
@@ -335,7 +356,7 @@ TEST(SerialPortSearch, ClosingTheDialogWhileAProbeRunsEndsIt) {
     search.serialPorts({"COM1", "COM2"});
     search.addPrinter("Receipt", "COM1:");
     search.open();
-    search.run([&](DialogContext& context) { selectSerialPort(context, "Receipt"); });
+    search.run([&](DialogContext& context) { context.values.serialSearch->start(context, "Receipt"); });
     search.window.clickCloseBox();
     ASSERT_TRUE(search.window.waitClosed(std::chrono::seconds(5)));
     search.desktop.opened = false;
@@ -428,6 +449,22 @@ TEST(UsbPortSearch, AnOnlineValueThatCannotBeReadIsSaid) {
     EXPECT_EQ(search.window.messageBoxes[0].caption, "multisetup");
 }
 
+// The key the online state is read from is closed whether the value could be read or not.
+TEST(UsbPortSearch, TheOnlineKeyIsClosedWhetherItsValueIsReadOrNot) {
+    for (bool readable : {true, false}) {
+        PortSearch search;
+        search.usbPorts(1);
+        search.machine.attachedDevices.insert("USB001");
+        if (!readable) search.machine.failingCalls["RegQueryValueEx"] = win_error::accessDenied;
+        search.addPrinter("Receipt", "USB001");
+        search.open();
+        search.window.answers = {message_box::idOk, message_box::idCancel};
+        search.searchUsb();
+        EXPECT_EQ(search.logSince("RegOpenKeyEx " + onlineKey).size(), 1u) << readable;
+        EXPECT_EQ(search.machine.openHandles(), 0) << readable;
+    }
+}
+
 TEST(UsbPortSearch, EveryPortWriteResetsTheOnlineStateAndCreatesItsKey) {
     PortSearch search;
     search.usbPorts(2);
@@ -490,7 +527,7 @@ struct ParkedSearch : PortSearch {
         addPrinter("Other", "COM3:");
         addPrinter("Paper", "LPT2:");
         open();
-        run([&](DialogContext& context) { selectSerialPort(context, "Receipt"); });
+        run([&](DialogContext& context) { context.values.serialSearch->start(context, "Receipt"); });
         EXPECT_EQ(portOf("Other"), "LPT1:");
         EXPECT_EQ(portOf("Second"), "LPT1:");
     }

@@ -23,7 +23,7 @@
 
 #include "platform/sim/sim_main_window.h"
 #include "platform/sim/sim_windows.h"
-#include "ports/port_auto_selection.h"
+#include "ports/serial_search.h"
 #include "ports/serial_line.h"
 
 namespace {

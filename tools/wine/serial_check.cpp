@@ -22,7 +22,7 @@
 
 #include "platform/win32/win32_main_window.h"
 #include "platform/win32/win32_platform.h"
-#include "ports/port_auto_selection.h"
+#include "ports/serial_search.h"
 #include "ports/serial_line.h"
 #include "ports/serial_prompt_dialog.h"
 
