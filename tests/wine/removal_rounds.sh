@@ -46,7 +46,7 @@ run_removal_rounds_without_printer() {
     name="the usage text names /uninstall and /force"
     out=$(quiet_launch removal multisetup "/?")
     check "$name: the removal's form" "1" "$(grep -c '^       multisetup /uninstall /printer:NAME \[/quiet\] \[/log:PATH\]$' <<<"$out")"
-    check "$name: the /force line" "1" "$(grep -c '^/force     Install again even when the printer is already installed\.$' <<<"$out")"
+    check "$name: the /force line" "1" "$(grep -c "^/force     With /quiet: install again also when the printer is there with this package's$" <<<"$out")"
 }
 
 # ---- runs that remove printers the programs installed (install_target says which driver) ----

@@ -50,9 +50,9 @@ run_existing_printer_kept_on_64bit() {
     "$loader" reg delete "$printers_key\\$printer" /f >/dev/null 2>&1
 }
 
-# A reinstall of a printer that is there deletes it and adds the new one: no other printer
-# is added or deleted on the way, not even for a moment. Wine's relay trace of the
-# program's calls into the spooler counts them.
+# A reinstall of a printer that is there (/force: a quiet run would otherwise keep it)
+# deletes it and adds the new one: no other printer is added or deleted on the way, not even
+# for a moment. Wine's relay trace of the program's calls into the spooler counts them.
 run_reinstall_adds_one_printer() {
     local name="a reinstall over the printer that is there" trace calls out
     cp "$tools_dir/launch.exe" "$drive_c/suite/"
@@ -61,7 +61,8 @@ run_reinstall_adds_one_printer() {
         /d 'winspool.drv.AddPrinterA;winspool.drv.DeletePrinter;winspool.drv.AddPrinterW' /f >/dev/null 2>&1
     trace="$artifacts/reinstall-relay.txt"
     out=$(cd "$drive_c/suite/with" && WINEDEBUG=+relay timeout 300 "$loader" "$drive_c/suite/launch.exe" \
-        multisetup.exe /quiet "/printer:Series R01" /port:parallel /portname:LPT3: '/log:C:\suite\logs\reinstall.log' \
+        multisetup.exe /quiet /force "/printer:Series R01" /port:parallel /portname:LPT3: \
+        '/log:C:\suite\logs\reinstall.log' \
         2>"$trace" | tr -d '\r')
     "$loader" reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1
     check "$name: exit code" 0 "$(sed -n 's/^exit-code = //p' <<<"$out")"
